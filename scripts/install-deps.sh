@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what building and testing on Debian need, when it is missing. Run as root.
+set -euo pipefail
+
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,68 @@
+// Console output with exact bytes on every C runtime.
+//
+// The tool's messages are narrow texts, or wide formats whose `%s` takes a UTF-16 text. Every
+// UTF-16 unit leaves as one byte: units up to 0xFF as that byte (no code page is involved),
+// larger units as '?'. Every line feed leaves as CR LF. Output to a console is delivered before
+// each call returns; output to a file or pipe collects in a buffer that is written when full
+// and on Flush().
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+
+namespace console {
+
+constexpr std::size_t kOutputBufferSize = 4096;
+
+// Receives finished bytes. `context` is whatever the stream was constructed with.
+using ByteSink = void (*)(void* context, const char* bytes, std::size_t count);
+
+enum class Delivery {
+    kEachMessage,  // a console: every message is passed on before the call returns
+    kWhenFull,     // a file or a pipe: passed on when the buffer fills, and on Flush()
+};
+
+class OutputStream {
+public:
+    OutputStream(ByteSink sink, void* context, Delivery delivery);
+    ~OutputStream();
+    OutputStream(const OutputStream&) = delete;
+    OutputStream& operator=(const OutputStream&) = delete;
+
+    // A narrow message, its bytes unchanged but for line ends.
+    void Write(const char* text);
+    // A wide format; each `%s` takes the next text of `args` (an absent one stands for "").
+    void Write(const wchar_t* format, std::initializer_list<const wchar_t*> args);
+    // Passes on whatever is buffered.
+    void Flush();
+
+private:
+    void Put(char byte);
+    void PutUnit(wchar_t unit);
+    void EndMessage();
+
+    ByteSink sink_;
+    void* context_;
+    Delivery delivery_;
+    std::size_t used_ = 0;
+    char buffer_[kOutputBufferSize];
+};
+
+// The process's standard output and standard error, bound to their handles on first use.
+// Standard error is delivered message by message whatever it is connected to.
+OutputStream& StandardOutput();
+OutputStream& StandardError();
+
+// Makes `stream` stand for standard output until the next call; returns the one it replaces.
+// For tests that watch what the tool writes. nullptr restores the process's own.
+OutputStream* RedirectStandardOutput(OutputStream* stream);
+
+// The tool's ways of writing to standard output.
+inline void WriteMessage(const char* text) { StandardOutput().Write(text); }
+inline void WriteMessage(const wchar_t* format, std::initializer_list<const wchar_t*> args)
+{
+    StandardOutput().Write(format, args);
+}
+inline void FlushOutput() { StandardOutput().Flush(); }
+
+}  // namespace console

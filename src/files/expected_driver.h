@@ -1,0 +1,15 @@
+// The driver that the configuration file beside the executable expects.
+#pragma once
+
+#include "app/driver_record.h"
+
+namespace files {
+
+constexpr wchar_t kConfigurationFileName[] = L"CpuInfo.ini";
+
+// Reads Provider, Date and Version of section CPU of CpuInfo.ini beside the executable into
+// the three (already empty) texts. Missing file, section or key leave a text empty; longer
+// values are cut to 255 units. The file is only read.
+void ReadExpectedDriver(RecordText& provider, RecordText& date, RecordText& version);
+
+}  // namespace files

@@ -1,0 +1,31 @@
+// Paths of the files that lie beside the running executable.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace files {
+
+constexpr std::size_t kPathCapacity = MAX_PATH;  // code units, terminator included
+using PathBuffer = wchar_t[kPathCapacity];
+
+constexpr wchar_t kDirectorySeparator = L'\\';
+
+// The platform's way of reading a module's path (GetModuleFileNameW's shape).
+using ModulePathReader = DWORD(WINAPI*)(HMODULE module, LPWSTR buffer, DWORD capacity);
+
+// The position of the last `unit` in the zero-terminated `text`, searching from the terminator
+// back to the start (so searching for L'\0' finds the terminator); nullptr when absent.
+const wchar_t* FindLastChar(const wchar_t* text, wchar_t unit);
+
+// Writes the running executable's folder, backslash included, followed by `name` into `result`.
+// Returns false, with `result` empty and the reason in the thread's last error, when the
+// executable's path cannot be read or was cut short, holds no backslash, or the joined path
+// does not fit in kPathCapacity units.
+bool BuildSiblingPath(const wchar_t* name, PathBuffer& result);
+
+// As above, with the module path read by `readModulePath` (tests pass a scripted one).
+bool BuildSiblingPath(const wchar_t* name, PathBuffer& result, ModulePathReader readModulePath);
+
+}  // namespace files

@@ -1,0 +1,53 @@
+// Throwaway folders in which the built tool runs as a child process, as it would on a machine:
+// the exe copied in beside the scenario's files, standard output to a file or a pipe.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+enum class Capture { kFile, kPipe };
+
+struct RunResult {
+    std::string out;  // the exact bytes of standard output
+    std::string err;  // the exact bytes of standard error
+    DWORD exitCode = 0;
+    bool finished = false;  // false: killed after the time limit
+};
+
+// The folder that holds the test program, and the built tool, and the stand-in installer.
+std::filesystem::path BuildOutputFolder();
+
+// UTF-16LE bytes with a byte-order mark, as Notepad saves "Unicode" text.
+std::string Utf16LeWithBom(const std::wstring& text);
+
+class Scenario {
+public:
+    // A new, empty folder under the temporary folder; `label` becomes part of its name.
+    explicit Scenario(const std::wstring& label = L"run");
+    ~Scenario();
+    Scenario(const Scenario&) = delete;
+    Scenario& operator=(const Scenario&) = delete;
+
+    const std::filesystem::path& Folder() const { return folder_; }
+    std::filesystem::path ToolPath() const { return folder_ / L"CpuDriverCheck.exe"; }
+
+    // Writes `bytes` to a file in the folder (subfolders are created).
+    void WriteFile(const std::wstring& name, const std::string& bytes) const;
+    std::string ReadFile(const std::wstring& name) const;
+    bool Exists(const std::wstring& name) const;
+    // Copies a program from the build output into the folder under `name`.
+    void CopyProgram(const std::wstring& builtName, const std::wstring& name) const;
+
+    // Runs the copied tool, waiting at most `limitMs`. `arguments` follow the quoted exe name.
+    RunResult Run(Capture capture = Capture::kFile, const std::filesystem::path& workingFolder = {},
+                  DWORD limitMs = 60000, const std::wstring& arguments = {}) const;
+
+private:
+    std::filesystem::path folder_;
+};
+
+}  // namespace testing_support

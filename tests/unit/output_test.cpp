@@ -1,0 +1,132 @@
+#include "console/output.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using console::Delivery;
+using console::kOutputBufferSize;
+using console::OutputStream;
+
+// Records every chunk that a stream passes on.
+struct Chunks {
+    std::vector<std::string> chunks;
+    std::string All() const
+    {
+        std::string all;
+        for (const std::string& chunk : chunks) {
+            all += chunk;
+        }
+        return all;
+    }
+};
+
+void Record(void* context, const char* bytes, std::size_t count)
+{
+    static_cast<Chunks*>(context)->chunks.emplace_back(bytes, count);
+}
+
+std::string Delivered(void (*write)(OutputStream&))
+{
+    Chunks sink;
+    {
+        OutputStream stream(Record, &sink, Delivery::kWhenFull);
+        write(stream);
+    }
+    return sink.All();
+}
+
+TEST(Output, NarrowsEachUnitToOneByte)
+{
+    // Units up to 0xFF keep their value, with no code page involved; larger ones become '?',
+    // a surrogate pair two of them.
+    EXPECT_EQ(Delivered([](OutputStream& out) {
+                  out.Write(L"ini=%s, driver=%s\n", {L"Pr\u00f6vider \u00ff\u0100", L"\u03a9\U0001F600."});
+              }),
+              "ini=Pr\xf6vider \xff?, driver=???.\r\n");
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"[%s]", {L"\x7f\x80\x9f\xa0"}); }),
+              "[\x7f\x80\x9f\xa0]");
+}
+
+TEST(Output, FillsEachPlaceholderInTurn)
+{
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"ini=%s, driver=%s\n", {L"", L""}); }),
+              "ini=, driver=\r\n");
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"zelPath: %s\n", {L"C:\\a b\\ZEL.exe"}); }),
+              "zelPath: C:\\a b\\ZEL.exe\r\n");
+    // A placeholder without a text stands for nothing; a lone '%' is kept.
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"%s|%s|100%", {L"a"}); }), "a||100%");
+}
+
+TEST(Output, EndsEveryLineFeedWithCarriageReturnLineFeed)
+{
+    EXPECT_EQ(Delivered([](OutputStream& out) {
+                  out.Write("need to install driver\n");
+                  out.Write("a\n\nb\r");
+                  out.Write(L"x\n%s", {L"y\nz"});
+                  out.Write("Finish Install");
+              }),
+              "need to install driver\r\na\r\n\r\nb\rx\r\ny\r\nzFinish Install");
+}
+
+TEST(Output, FileOrPipeGetsFullBuffersThenTheRestOnFlush)
+{
+    Chunks sink;
+    OutputStream stream(Record, &sink, Delivery::kWhenFull);
+    const std::string almostFull(kOutputBufferSize - 3, 'a');
+    stream.Write(almostFull.c_str());
+    stream.Write("don't need...\n");  // crosses the 4096-byte boundary
+    ASSERT_EQ(sink.chunks.size(), 1u);
+    EXPECT_EQ(sink.chunks[0], almostFull + "don");
+
+    stream.Write("x\n");
+    EXPECT_EQ(sink.chunks.size(), 1u) << "nothing more until the buffer fills or is flushed";
+    stream.Flush();
+    ASSERT_EQ(sink.chunks.size(), 2u);
+    EXPECT_EQ(sink.chunks[1], "'t need...\r\nx\r\n");
+    stream.Flush();
+    EXPECT_EQ(sink.chunks.size(), 2u) << "an empty buffer passes nothing on";
+}
+
+TEST(Output, CarriageReturnAndLineFeedMaySplitAcrossBuffers)
+{
+    Chunks sink;
+    OutputStream stream(Record, &sink, Delivery::kWhenFull);
+    stream.Write((std::string(kOutputBufferSize - 1, 'a') + "\n").c_str());
+    ASSERT_EQ(sink.chunks.size(), 1u);
+    EXPECT_EQ(sink.chunks[0].back(), '\r');
+    stream.Flush();
+    EXPECT_EQ(sink.All(), std::string(kOutputBufferSize - 1, 'a') + "\r\n");
+}
+
+TEST(Output, ConsoleGetsEachMessageAtOnce)
+{
+    Chunks sink;
+    OutputStream stream(Record, &sink, Delivery::kEachMessage);
+    stream.Write("Start Install\n");
+    ASSERT_EQ(sink.chunks.size(), 1u);
+    EXPECT_EQ(sink.chunks[0], "Start Install\r\n");
+    stream.Write(L"zelPath: %s\n", {L"C:\\ZEL.exe"});
+    ASSERT_EQ(sink.chunks.size(), 2u);
+    EXPECT_EQ(sink.chunks[1], "zelPath: C:\\ZEL.exe\r\n");
+
+    const std::string longer(kOutputBufferSize + 10, 'b');
+    stream.Write(longer.c_str());
+    EXPECT_EQ(sink.All(), "Start Install\r\nzelPath: C:\\ZEL.exe\r\n" + longer);
+}
+
+TEST(Output, StandardOutputCanBeWatched)
+{
+    Chunks sink;
+    OutputStream watched(Record, &sink, Delivery::kEachMessage);
+    OutputStream* const previous = console::RedirectStandardOutput(&watched);
+    console::WriteMessage("double check again !!!");
+    console::WriteMessage(L"%s\n", {L"x"});
+    console::RedirectStandardOutput(previous);
+    EXPECT_EQ(sink.All(), "double check again !!!x\r\n");
+}
+
+}  // namespace
