@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 namespace console {
 
 namespace {
@@ -100,6 +102,15 @@ void OutputStream::EndMessage()
     if (delivery_ == Delivery::kEachMessage) {
         Flush();
     }
+}
+
+DecimalText::DecimalText(unsigned long value) : start_(std::size(digits_) - 1)
+{
+    digits_[start_] = L'\0';
+    do {
+        digits_[--start_] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
 }
 
 OutputStream& StandardOutput()

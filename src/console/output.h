@@ -48,6 +48,17 @@ private:
     char buffer_[kOutputBufferSize];
 };
 
+// A number in decimal, no sign, no leading zeros: the text that messages give for it.
+class DecimalText {
+public:
+    explicit DecimalText(unsigned long value);
+    const wchar_t* Text() const { return digits_ + start_; }
+
+private:
+    wchar_t digits_[11];  // ULONG_MAX has 10 digits
+    std::size_t start_;
+};
+
 // The process's standard output and standard error, bound to their handles on first use.
 // Standard error is delivered message by message whatever it is connected to.
 OutputStream& StandardOutput();

@@ -20,14 +20,9 @@ public:
 
     Render& Number(unsigned value)
     {
-        char digits[10];
-        std::size_t count = 0;
-        do {
-            digits[count++] = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        while (count > 0) {
-            Char(digits[--count]);
+        const console::DecimalText decimal(value);
+        for (const wchar_t* digit = decimal.Text(); *digit != L'\0'; ++digit) {
+            Char(static_cast<char>(*digit));
         }
         return *this;
     }

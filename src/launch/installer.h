@@ -1,11 +1,21 @@
 // The driver installer that lies beside the executable.
 #pragma once
 
+#include "files/sibling_path.h"
+
 namespace launch {
 
 constexpr wchar_t kInstallerFileName[] = L"ZEL.exe";
+// The installer's whole command line: silent install.
+constexpr wchar_t kInstallerCommandLine[] = L" -s";
 
-// Runs the installer hidden with the command line " -s", waits for it to end and reports.
+// Reports the installer's path, starts it hidden with the command line " -s", waits for it to
+// end however long it takes, and reports the end. An installer that cannot be started (or
+// whose path cannot be formed) is named on standard error; standard output reads as if it had
+// run. Its exit code is not read.
 void LaunchInstaller();
+
+// As above, with the tool's own path read by `readModulePath`.
+void LaunchInstaller(files::ModulePathReader readModulePath);
 
 }  // namespace launch

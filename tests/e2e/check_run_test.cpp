@@ -16,8 +16,13 @@ constexpr Capture kBothCaptures[] = {Capture::kFile, Capture::kPipe};
 
 const char* Name(Capture capture) { return capture == Capture::kFile ? "to a file" : "to a pipe"; }
 
-void ExpectRun(const Scenario& scenario, const std::string& expectedOut)
+// `decision` is the decision and report lines; a run that installs adds the launch report.
+// Every scenario has the stand-in installer, which here only starts and ends.
+void ExpectRun(const Scenario& scenario, const std::string& decision)
 {
+    scenario.AddStandInInstaller();
+    const bool installs = decision.rfind("need to install driver\r\n", 0) == 0;
+    const std::string expectedOut = installs ? decision + scenario.LaunchReport() : decision;
     for (const Capture capture : kBothCaptures) {
         const RunResult run = scenario.Run(capture);
         ASSERT_TRUE(run.finished) << Name(capture);
@@ -65,12 +70,16 @@ TEST(CheckRun, LooksUpTheConfigurationBesideItselfNotInTheWorkingFolder)
     Scenario elsewhere;
     elsewhere.WriteFile(L"CpuInfo.ini", "[CPU]\r\nProvider=From The Working Folder\r\n");
 
+    beside.AddStandInInstaller();
+    elsewhere.AddStandInInstaller();
+
     RunResult run = beside.Run(Capture::kFile, elsewhere.Folder());
     EXPECT_EQ(run.out, "don't need...\r\nini=, driver=\r\n");
 
     beside.WriteFile(L"CpuInfo.ini", "[CPU]\r\nProvider=From Beside The Tool\r\n");
     run = beside.Run(Capture::kFile, elsewhere.Folder());
-    EXPECT_EQ(run.out, "need to install driver\r\nini=From Beside The Tool, driver=\r\n");
+    EXPECT_EQ(run.out, "need to install driver\r\nini=From Beside The Tool, driver=\r\n" + beside.LaunchReport())
+        << "the installer too is the one beside the tool";
     EXPECT_EQ(run.exitCode, 0u);
 }
 

@@ -98,6 +98,22 @@ std::string Utf16LeWithBom(const std::wstring& text)
     return bytes;
 }
 
+std::string ToolBytes(const std::wstring& text)
+{
+    std::string bytes;
+    for (const wchar_t unit : text) {
+        bytes += unit <= 0xFF ? static_cast<char>(unit) : '?';
+    }
+    return bytes;
+}
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name)
+{
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() { SetEnvironmentVariableW(name_.c_str(), nullptr); }
+
 Scenario::Scenario(const std::wstring& label)
 {
     static std::atomic<unsigned> counter{0};
@@ -132,10 +148,15 @@ void Scenario::CopyProgram(const std::wstring& builtName, const std::wstring& na
     fs::copy_file(BuildOutputFolder() / builtName, folder_ / name, fs::copy_options::overwrite_existing);
 }
 
+std::string Scenario::LaunchReport() const
+{
+    return "zelPath: " + ToolBytes(InstallerPath().wstring()) + "\r\nStart Install\r\nFinish Install";
+}
+
 RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD limitMs,
                          const std::wstring& arguments) const
 {
-    const fs::path outPath = folder_ / L".stdout";
+    const fs::path outPath = OutputPath();
     const fs::path errPath = folder_ / L".stderr";
     Handle input = CreateInheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);
     Handle error = CreateInheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);

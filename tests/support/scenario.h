@@ -24,6 +24,22 @@ std::filesystem::path BuildOutputFolder();
 // UTF-16LE bytes with a byte-order mark, as Notepad saves "Unicode" text.
 std::string Utf16LeWithBom(const std::wstring& text);
 
+// The bytes that the tool writes for a UTF-16 text: one per unit, '?' above 0xFF.
+std::string ToolBytes(const std::wstring& text);
+
+// Sets an environment variable of the test process (and so of the tool and its installer)
+// until the end of the scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const wchar_t* name, const std::wstring& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::wstring name_;
+};
+
 class Scenario {
 public:
     // A new, empty folder under the temporary folder; `label` becomes part of its name.
@@ -34,6 +50,9 @@ public:
 
     const std::filesystem::path& Folder() const { return folder_; }
     std::filesystem::path ToolPath() const { return folder_ / L"CpuDriverCheck.exe"; }
+    std::filesystem::path InstallerPath() const { return folder_ / L"ZEL.exe"; }
+    // Where Run() sends standard output when it captures to a file.
+    std::filesystem::path OutputPath() const { return folder_ / L".stdout"; }
 
     // Writes `bytes` to a file in the folder (subfolders are created).
     void WriteFile(const std::wstring& name, const std::string& bytes) const;
@@ -41,6 +60,10 @@ public:
     bool Exists(const std::wstring& name) const;
     // Copies a program from the build output into the folder under `name`.
     void CopyProgram(const std::wstring& builtName, const std::wstring& name) const;
+    // Puts the tests' stand-in installer into the folder as ZEL.exe.
+    void AddStandInInstaller() const { CopyProgram(L"stand_in_installer.exe", L"ZEL.exe"); }
+    // What the tool writes after its decision when it runs the installer of this folder.
+    std::string LaunchReport() const;
 
     // Runs the copied tool, waiting at most `limitMs`. `arguments` follow the quoted exe name.
     RunResult Run(Capture capture = Capture::kFile, const std::filesystem::path& workingFolder = {},

@@ -1,0 +1,126 @@
+// The tool starting the installer beside itself: what the installer sees, the waiting, and
+// the tool's report when there is no installer to start.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "support/scenario.h"
+
+namespace {
+
+using testing_support::Capture;
+using testing_support::RunResult;
+using testing_support::Scenario;
+using testing_support::ScopedEnvironment;
+using testing_support::ToolBytes;
+
+const std::string kDecision = "need to install driver\r\nini=Example Provider, driver=\r\n";
+
+// A scenario whose providers differ, with the stand-in installer reporting to a file.
+class InstallerLaunch : public ::testing::Test {
+protected:
+    explicit InstallerLaunch(const std::wstring& label = L"launch") : scenario_(label)
+    {
+        scenario_.WriteFile(L"CpuInfo.ini", "[CPU]\r\nProvider=Example Provider\r\n");
+    }
+
+    std::map<std::string, std::string> Report() const
+    {
+        std::map<std::string, std::string> values;
+        std::istringstream lines(scenario_.ReadFile(L"report.txt"));
+        std::string line;
+        while (std::getline(lines, line)) {
+            const std::size_t equals = line.find('=');
+            values[line.substr(0, equals)] = equals == std::string::npos ? "" : line.substr(equals + 1);
+        }
+        return values;
+    }
+
+    Scenario scenario_;
+    ScopedEnvironment report_{L"CDC_STANDIN_REPORT", (scenario_.Folder() / L"report.txt").wstring()};
+    ScopedEnvironment watch_{L"CDC_STANDIN_WATCH", scenario_.OutputPath().wstring()};
+};
+
+TEST_F(InstallerLaunch, StartsTheInstallerHiddenWithDashSAndWaits)
+{
+    scenario_.AddStandInInstaller();
+    const ScopedEnvironment slow(L"CDC_STANDIN_SLEEP_MS", L"700");
+    const ScopedEnvironment failing(L"CDC_STANDIN_EXIT", L"7");
+    const RunResult run = scenario_.Run(Capture::kFile, scenario_.Folder() / L"..");
+
+    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 0u) << "the installer's exit code is not passed on";
+
+    const auto report = Report();
+    EXPECT_EQ(report.at("command_line"), "[ -s]");
+    EXPECT_EQ(report.at("startup_flags"), std::to_string(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(report.at("show_window"), std::to_string(SW_HIDE));
+    EXPECT_EQ(report.at("self"), scenario_.InstallerPath().string());
+    // The tool's own working folder, not the installer's.
+    EXPECT_EQ(report.at("working_folder"), (scenario_.Folder() / L"..").lexically_normal().parent_path().string());
+    // Everything up to the start reached the output file before the installer ran.
+    EXPECT_EQ(report.at("tool_output_at_start"),
+              "need to install driver\\r\\nini=Example Provider, driver=\\r\\nzelPath: " +
+                  scenario_.InstallerPath().string() + "\\r\\nStart Install\\r\\n");
+    EXPECT_EQ(report.count("finished"), 1u) << "the tool ended before its installer";
+}
+
+TEST_F(InstallerLaunch, ReportsTheSameThroughAPipe)
+{
+    scenario_.AddStandInInstaller();
+    const RunResult run = scenario_.Run(Capture::kPipe);
+    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Report().count("finished"), 1u);
+}
+
+TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
+{
+    struct Case {
+        const char* what;
+        const char* content;  // nullptr: no ZEL.exe at all
+        DWORD error;
+    } const cases[] = {
+        {"missing", nullptr, ERROR_FILE_NOT_FOUND},
+        {"not a program", "this is a text file, not a program\r\n", ERROR_BAD_EXE_FORMAT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.content != nullptr) {
+            scenario_.WriteFile(L"ZEL.exe", c.content);
+        }
+        for (const Capture capture : {Capture::kFile, Capture::kPipe}) {
+            const RunResult run = scenario_.Run(capture);
+            EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+            EXPECT_EQ(run.exitCode, 0u);
+            const std::string start = "CpuDriverCheck: the installer \"" +
+                                      ToolBytes(scenario_.InstallerPath().wstring()) +
+                                      "\" was not started: error " + std::to_string(c.error) + ": ";
+            EXPECT_EQ(run.err.substr(0, start.size()), start);
+            ASSERT_GT(run.err.size(), start.size() + 2) << "the system's text follows";
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+            EXPECT_EQ(run.err.substr(run.err.size() - 2), "\r\n");
+        }
+    }
+}
+
+class InstallerLaunchWithSpaces : public InstallerLaunch {
+protected:
+    InstallerLaunchWithSpaces() : InstallerLaunch(L"Program Files (x86) Vendor Tools") {}
+};
+
+TEST_F(InstallerLaunchWithSpaces, StartsTheInstallerFromAFolderWithSpaces)
+{
+    scenario_.AddStandInInstaller();
+    const RunResult run = scenario_.Run(Capture::kFile);
+    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.err, "");
+    const auto report = Report();
+    EXPECT_EQ(report.at("command_line"), "[ -s]") << "the path goes only as the application name";
+    EXPECT_EQ(report.at("self"), scenario_.InstallerPath().string());
+}
+
+}  // namespace
