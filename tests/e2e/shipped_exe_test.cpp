@@ -1,0 +1,133 @@
+// The built CpuDriverCheck.exe as it ships: what it imports, its size, its version resource
+// and its manifest.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "support/scenario.h"
+
+namespace {
+
+std::wstring ToolPath() { return (testing_support::BuildOutputFolder() / L"CpuDriverCheck.exe").wstring(); }
+
+std::string ReadBinary(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+template <typename T>
+T At(const std::string& image, std::size_t offset)
+{
+    T value{};
+    if (offset + sizeof value <= image.size()) {
+        std::memcpy(&value, image.data() + offset, sizeof value);
+    }
+    return value;
+}
+
+// The DLL names of a 64-bit PE file's import directory, lower-cased.
+std::set<std::string> ImportedDlls(const std::string& image)
+{
+    const auto ntOffset = static_cast<std::size_t>(At<IMAGE_DOS_HEADER>(image, 0).e_lfanew);
+    const auto nt = At<IMAGE_NT_HEADERS64>(image, ntOffset);
+    const std::size_t sections = ntOffset + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
+    const auto fileOffset = [&](DWORD rva) -> std::size_t {
+        for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+            const auto section = At<IMAGE_SECTION_HEADER>(image, sections + i * sizeof(IMAGE_SECTION_HEADER));
+            if (rva >= section.VirtualAddress && rva < section.VirtualAddress + section.SizeOfRawData) {
+                return rva - section.VirtualAddress + section.PointerToRawData;
+            }
+        }
+        return image.size();
+    };
+    std::set<std::string> names;
+    const DWORD directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (std::size_t entry = fileOffset(directory);; entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto descriptor = At<IMAGE_IMPORT_DESCRIPTOR>(image, entry);
+        if (descriptor.Name == 0) {
+            break;
+        }
+        std::string name(image.c_str() + std::min(fileOffset(descriptor.Name), image.size()));
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        names.insert(name);
+    }
+    return names;
+}
+
+TEST(ShippedExe, ImportsOnlyTheSystemDllsItNeeds)
+{
+    const std::string image = ReadBinary(ToolPath());
+    ASSERT_GT(image.size(), 0u);
+    const std::set<std::string> imports = ImportedDlls(image);
+    EXPECT_EQ(imports.count("kernel32.dll"), 1u);
+    EXPECT_EQ(imports.count("setupapi.dll"), 1u);
+    for (const std::string& dll : imports) {
+        const bool runtime = dll == "msvcrt.dll" || dll == "ucrtbase.dll" || dll.rfind("api-ms-win-crt-", 0) == 0;
+        EXPECT_TRUE(dll == "kernel32.dll" || dll == "setupapi.dll" || runtime) << "unexpected import " << dll;
+    }
+#ifdef TOOL_SIZE_LIMIT
+    EXPECT_LE(image.size(), static_cast<std::size_t>(TOOL_SIZE_LIMIT));
+#endif
+}
+
+std::wstring VersionString(const std::wstring& path, const wchar_t* name)
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::string data(size, '\0');
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
+        return L"<no version resource>";
+    }
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(data.data(), key.c_str(), &value, &length) || length == 0) {
+        return L"<missing>";
+    }
+    return static_cast<const wchar_t*>(value);
+}
+
+TEST(ShippedExe, CarriesItsVersionAndName)
+{
+    const std::wstring path = ToolPath();
+    EXPECT_EQ(VersionString(path, L"FileVersion"), TOOL_VERSION_TEXT);
+    EXPECT_EQ(VersionString(path, L"ProductVersion"), TOOL_VERSION_TEXT);
+    EXPECT_EQ(VersionString(path, L"ProductName"), L"CpuDriverCheck");
+    EXPECT_EQ(VersionString(path, L"OriginalFilename"), L"CpuDriverCheck.exe");
+    EXPECT_NE(VersionString(path, L"FileDescription").find(L"processor driver"), std::wstring::npos);
+
+    DWORD ignored = 0;
+    std::string data(GetFileVersionInfoSizeW(path.c_str(), &ignored), '\0');
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(TOOL_VERSION_MAJOR << 16 | TOOL_VERSION_MINOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(TOOL_VERSION_PATCH << 16));
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+}
+
+TEST(ShippedExe, AsksForTheCallersRightsOnWindows10And11)
+{
+    const HMODULE module = LoadLibraryExW(ToolPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr) << "no application manifest";
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::string manifest(bytes, SizeofResource(module, found));
+    FreeLibrary(module);
+    EXPECT_NE(manifest.find("requestedExecutionLevel level=\"asInvoker\""), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), std::string::npos)
+        << manifest;
+}
+
+}  // namespace
