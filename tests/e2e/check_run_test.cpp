@@ -1,6 +1,7 @@
 // The built tool, run as a child process in throwaway folders: exact bytes and exit code.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "support/scenario.h"
@@ -61,6 +62,38 @@ TEST(CheckRun, ReadsTheConfiguredProviderAndDecidesOnIt)
         scenario.WriteFile(L"CpuInfo.ini", c.ini);
         ExpectRun(scenario, c.out);
         EXPECT_EQ(scenario.ReadFile(L"CpuInfo.ini"), c.ini) << "the configuration is only read";
+    }
+}
+
+TEST(CheckRun, AnUnreadableConfigurationReadsAsEmpty)
+{
+    const std::string nothingToInstall = "don't need...\r\nini=, driver=\r\n";
+    {
+        SCOPED_TRACE("binary garbage");
+        Scenario scenario;
+        std::mt19937 random(255);
+        std::string garbage(64 * 1024, '\0');
+        for (char& byte : garbage) {
+            byte = static_cast<char>(random() & 0xFF);
+        }
+        scenario.WriteFile(L"CpuInfo.ini", garbage);
+        ExpectRun(scenario, nothingToInstall);
+    }
+    {
+        SCOPED_TRACE("a folder named CpuInfo.ini");
+        Scenario scenario;
+        scenario.WriteFile(L"CpuInfo.ini\\Provider", "[CPU]\r\nProvider=Inside The Folder\r\n");
+        ExpectRun(scenario, nothingToInstall);
+    }
+    {
+        SCOPED_TRACE("locked by another process");
+        Scenario scenario;
+        scenario.WriteFile(L"CpuInfo.ini", "[CPU]\r\nProvider=Example Provider\r\n");
+        const HANDLE lock = CreateFileW((scenario.Folder() / L"CpuInfo.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        ExpectRun(scenario, nothingToInstall);
+        CloseHandle(lock);
     }
 }
 

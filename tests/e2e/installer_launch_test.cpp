@@ -107,6 +107,20 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
     }
 }
 
+TEST_F(InstallerLaunch, OutlivesAnInstallerThatCrashes)
+{
+    scenario_.AddStandInInstaller();
+    const ScopedEnvironment crash(L"CDC_STANDIN_CRASH", L"1");
+    const RunResult run = scenario_.Run(Capture::kFile);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 0u);
+    const auto report = Report();
+    EXPECT_EQ(report.count("crashing"), 1u);
+    EXPECT_EQ(report.count("finished"), 0u);
+}
+
 class InstallerLaunchWithSpaces : public InstallerLaunch {
 protected:
     InstallerLaunchWithSpaces() : InstallerLaunch(L"Program Files (x86) Vendor Tools") {}

@@ -99,8 +99,10 @@ int wmain()
     if (!Environment(L"CDC_STANDIN_CRASH").empty()) {
         report << "crashing\n";
         report.flush();
-        SetErrorMode(SEM_NOGPFAULTERRORBOX);  // no crash dialog or debugger: just end
-        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+        // A real access violation, ended as Windows ends it when no debugger or error report
+        // steps in (Wine's automatic debugger would write its dump into the shared output).
+        SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { return EXCEPTION_EXECUTE_HANDLER; });
+        *static_cast<volatile int*>(nullptr) = 1;
     }
     report << "finished\n";
     report.close();

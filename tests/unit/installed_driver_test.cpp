@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -315,6 +316,64 @@ TEST(InstalledDriver, CopiesAtMost255UnitsOfTheProvider)
     EXPECT_EQ(Query(WithDrivers({unterminated})).provider, std::wstring(255, L'P'));
     EXPECT_EQ(Query(WithDrivers({{std::wstring(255, L'q'), {}, 0}})).provider, std::wstring(255, L'q'));
     EXPECT_EQ(Query(WithDrivers({{L"Pr\u00f6vider \u03a9", {}, 0}})).provider, L"Pr\u00f6vider \u03a9");
+}
+
+}  // namespace
+
+namespace {
+
+// Random platform records (providers without terminators, any date and version): the three
+// texts always end inside their 256 units and nothing around them is touched.
+TEST(InstalledDriver, RandomRecordsNeverOverrunTheTexts)
+{
+    std::mt19937_64 random(1601);
+    struct Guarded {
+        wchar_t before[4];
+        DriverRecord record;
+        wchar_t after[4];
+    };
+    for (int round = 0; round < 500; ++round) {
+        FakeService script;
+        const std::size_t entries = random() % 4;
+        for (std::size_t i = 0; i < entries; ++i) {
+            DriverEntry entry;
+            entry.unterminated = random() % 3 == 0;
+            entry.provider.assign(random() % 300, L'v');
+            for (wchar_t& unit : entry.provider) {
+                unit = static_cast<wchar_t>(1 + random() % 0xFFFF);
+            }
+            const ULONGLONG time = random();
+            entry.date.dwLowDateTime = static_cast<DWORD>(time);
+            entry.date.dwHighDateTime = static_cast<DWORD>(time >> 32);
+            entry.version = random();
+            script.drivers.push_back(entry);
+        }
+        g_fake = script;
+        Guarded guarded;
+        std::wmemset(guarded.before, L'#', std::size(guarded.before));
+        std::wmemset(guarded.after, L'#', std::size(guarded.after));
+        console::OutputStream quiet(Collect, nullptr, console::Delivery::kEachMessage);
+        console::OutputStream* const previous = console::RedirectStandardOutput(&quiet);
+        QueryInstalledDriver(kFakeApi, guarded.record.provider, guarded.record.date, guarded.record.version);
+        console::RedirectStandardOutput(previous);
+
+        for (int i = 0; i < 4; ++i) {
+            ASSERT_EQ(guarded.before[i], L'#') << "round " << round;
+            ASSERT_EQ(guarded.after[i], L'#') << "round " << round;
+        }
+        for (const RecordText* text : {&guarded.record.provider, &guarded.record.date, &guarded.record.version}) {
+            ASSERT_NE(std::wmemchr(*text, L'\0', kRecordTextCapacity), nullptr) << "round " << round;
+        }
+        if (entries > 0) {
+            const DriverEntry& last = script.drivers.back();
+            const std::wstring expected =
+                last.unterminated ? std::wstring(255, L'P') : last.provider.substr(0, 255);
+            EXPECT_EQ(std::wstring(guarded.record.provider), expected) << "round " << round;
+            SYSTEMTIME calendar;
+            EXPECT_EQ(guarded.record.date[0] == L'\0', !FileTimeToSystemTime(&last.date, &calendar)) << "round " << round;
+        }
+    }
+    g_output.clear();
 }
 
 }  // namespace

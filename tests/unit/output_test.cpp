@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,39 @@ TEST(Output, StandardOutputCanBeWatched)
     console::WriteMessage(L"%s\n", {L"x"});
     console::RedirectStandardOutput(previous);
     EXPECT_EQ(sink.All(), "double check again !!!x\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Random UTF-16 texts: one byte for every unit (CR LF for a line feed), each as narrowed.
+TEST(Output, RandomTextsGiveOneBytePerUnit)
+{
+    std::mt19937 random(4096);
+    std::uniform_int_distribution<int> kind(0, 9);
+    std::uniform_int_distribution<int> anyUnit(1, 0xFFFF);
+    for (int round = 0; round < 500; ++round) {
+        std::wstring text(std::uniform_int_distribution<std::size_t>(0, 5000)(random), L'x');
+        for (wchar_t& unit : text) {
+            const int k = kind(random);
+            unit = static_cast<wchar_t>(k == 0 ? L'\n' : k < 4 ? std::uniform_int_distribution<int>(1, 0xFF)(random)
+                                                               : anyUnit(random));
+        }
+        std::string expected;
+        for (const wchar_t unit : text) {
+            expected += unit == L'\n' ? "\r\n" : std::string(1, unit <= 0xFF ? static_cast<char>(unit) : '?');
+        }
+        Chunks sink;
+        {
+            OutputStream stream(Record, &sink, round % 2 ? Delivery::kWhenFull : Delivery::kEachMessage);
+            stream.Write(L"%s", {text.c_str()});
+        }
+        ASSERT_EQ(sink.All(), expected) << "round " << round;
+        for (const std::string& chunk : sink.chunks) {
+            ASSERT_LE(chunk.size(), kOutputBufferSize);
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace {
@@ -172,6 +173,39 @@ TEST(BuildSiblingPath, UsesTheRunningExecutablesFolder)
     std::wstring expected(self);
     expected.erase(expected.rfind(L'\\') + 1);
     EXPECT_EQ(std::wstring(sibling), expected + L"CpuInfo.ini");
+}
+
+}  // namespace
+
+namespace {
+
+// Random module paths and names: the result always stays inside its 260 units and is either a
+// terminated path made of the module's folder and the name, or empty with a failure.
+TEST(BuildSiblingPath, RandomPathsNeverOverrunTheResult)
+{
+    std::mt19937 random(20261208);
+    const wchar_t alphabet[] = L"\\\\\\abcXYZ .:\u00e9\u4e2d";
+    const auto text = [&](std::size_t maxLength) {
+        std::wstring out(std::uniform_int_distribution<std::size_t>(0, maxLength)(random), L'a');
+        for (wchar_t& unit : out) {
+            unit = alphabet[std::uniform_int_distribution<std::size_t>(0, std::size(alphabet) - 2)(random)];
+        }
+        return out;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::wstring modulePath = text(300);
+        const std::wstring name = text(round % 10 == 0 ? 270 : 20);
+        const Outcome outcome = Build(modulePath, name.c_str());
+        ASSERT_TRUE(outcome.guardsIntact) << "round " << round;
+        if (!outcome.ok) {
+            EXPECT_EQ(outcome.path, L"") << "round " << round;
+            continue;
+        }
+        ASSERT_LT(modulePath.size(), kPathCapacity);
+        const std::size_t prefix = modulePath.rfind(L'\\') + 1;
+        EXPECT_EQ(outcome.path, modulePath.substr(0, prefix) + name) << "round " << round;
+        EXPECT_LT(outcome.path.size(), kPathCapacity);
+    }
 }
 
 }  // namespace
