@@ -130,11 +130,11 @@ OutputStream& StandardError()
     return stream;
 }
 
-OutputStream* RedirectStandardOutput(OutputStream* stream)
+ScopedStandardOutput::ScopedStandardOutput(OutputStream& stream) : previous_(g_redirected)
 {
-    OutputStream* const previous = g_redirected;
-    g_redirected = stream;
-    return previous;
+    g_redirected = &stream;
 }
+
+ScopedStandardOutput::~ScopedStandardOutput() { g_redirected = previous_; }
 
 }  // namespace console

@@ -64,9 +64,18 @@ private:
 OutputStream& StandardOutput();
 OutputStream& StandardError();
 
-// Makes `stream` stand for standard output until the next call; returns the one it replaces.
-// For tests that watch what the tool writes. nullptr restores the process's own.
-OutputStream* RedirectStandardOutput(OutputStream* stream);
+// Makes `stream` stand for standard output for the life of this object, then restores the one
+// before it. For tests that watch what the tool writes.
+class ScopedStandardOutput {
+public:
+    explicit ScopedStandardOutput(OutputStream& stream);
+    ~ScopedStandardOutput();
+    ScopedStandardOutput(const ScopedStandardOutput&) = delete;
+    ScopedStandardOutput& operator=(const ScopedStandardOutput&) = delete;
+
+private:
+    OutputStream* previous_;
+};
 
 // The tool's ways of writing to standard output.
 inline void WriteMessage(const char* text) { StandardOutput().Write(text); }

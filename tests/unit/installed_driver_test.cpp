@@ -144,10 +144,11 @@ Result Query(const FakeService& script)
     g_fake = script;
     g_output.clear();
     console::OutputStream watched(Collect, nullptr, console::Delivery::kEachMessage);
-    console::OutputStream* const previous = console::RedirectStandardOutput(&watched);
     DriverRecord record;
-    QueryInstalledDriver(kFakeApi, record.provider, record.date, record.version);
-    console::RedirectStandardOutput(previous);
+    {
+        const console::ScopedStandardOutput redirect(watched);
+        QueryInstalledDriver(kFakeApi, record.provider, record.date, record.version);
+    }
     return {record.provider, record.date, record.version, g_output};
 }
 
@@ -353,9 +354,10 @@ TEST(InstalledDriver, RandomRecordsNeverOverrunTheTexts)
         std::wmemset(guarded.before, L'#', std::size(guarded.before));
         std::wmemset(guarded.after, L'#', std::size(guarded.after));
         console::OutputStream quiet(Collect, nullptr, console::Delivery::kEachMessage);
-        console::OutputStream* const previous = console::RedirectStandardOutput(&quiet);
-        QueryInstalledDriver(kFakeApi, guarded.record.provider, guarded.record.date, guarded.record.version);
-        console::RedirectStandardOutput(previous);
+        {
+            const console::ScopedStandardOutput redirect(quiet);
+            QueryInstalledDriver(kFakeApi, guarded.record.provider, guarded.record.date, guarded.record.version);
+        }
 
         for (int i = 0; i < 4; ++i) {
             ASSERT_EQ(guarded.before[i], L'#') << "round " << round;

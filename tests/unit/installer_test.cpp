@@ -21,10 +21,11 @@ TEST(LaunchInstaller, WithoutAPathStartsNothingAndReportsAsUsual)
 {
     g_output.clear();
     console::OutputStream watched(Collect, nullptr, console::Delivery::kWhenFull);
-    console::OutputStream* const previous = console::RedirectStandardOutput(&watched);
     const ULONGLONG before = GetTickCount64();
-    launch::LaunchInstaller(UnreadableModulePath);
-    console::RedirectStandardOutput(previous);
+    {
+        const console::ScopedStandardOutput redirect(watched);
+        launch::LaunchInstaller(UnreadableModulePath);
+    }
     EXPECT_EQ(g_output, "zelPath: \r\nStart Install\r\n") << "flushed before the (skipped) start";
     watched.Flush();
     EXPECT_EQ(g_output, "zelPath: \r\nStart Install\r\nFinish Install");

@@ -123,10 +123,11 @@ TEST(Output, StandardOutputCanBeWatched)
 {
     Chunks sink;
     OutputStream watched(Record, &sink, Delivery::kEachMessage);
-    OutputStream* const previous = console::RedirectStandardOutput(&watched);
-    console::WriteMessage("double check again !!!");
-    console::WriteMessage(L"%s\n", {L"x"});
-    console::RedirectStandardOutput(previous);
+    {
+        const console::ScopedStandardOutput redirect(watched);
+        console::WriteMessage("double check again !!!");
+        console::WriteMessage(L"%s\n", {L"x"});
+    }
     EXPECT_EQ(sink.All(), "double check again !!!x\r\n");
 }
 
