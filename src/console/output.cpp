@@ -36,7 +36,8 @@ Delivery DeliveryFor(HANDLE handle)
     return GetFileType(handle) == FILE_TYPE_CHAR ? Delivery::kEachMessage : Delivery::kWhenFull;
 }
 
-OutputStream* g_redirected = nullptr;
+OutputStream* g_redirectedOutput = nullptr;
+OutputStream* g_redirectedError = nullptr;
 
 }  // namespace
 
@@ -57,6 +58,12 @@ void OutputStream::Write(const char* text)
 
 void OutputStream::Write(const wchar_t* format, std::initializer_list<const wchar_t*> args)
 {
+    Append(format, args);
+    EndMessage();
+}
+
+void OutputStream::Append(const wchar_t* format, std::initializer_list<const wchar_t*> args)
+{
     const wchar_t* const* next = args.begin();
     for (const wchar_t* unit = format; *unit != L'\0'; ++unit) {
         if (unit[0] == L'%' && unit[1] == L's') {
@@ -70,7 +77,6 @@ void OutputStream::Write(const wchar_t* format, std::initializer_list<const wcha
         }
         PutUnit(*unit);
     }
-    EndMessage();
 }
 
 void OutputStream::Flush()
@@ -113,10 +119,32 @@ DecimalText::DecimalText(unsigned long value) : start_(std::size(digits_) - 1)
     } while (value != 0);
 }
 
+SystemErrorText::SystemErrorText(unsigned long error)
+{
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                       nullptr, error, 0, text_, static_cast<DWORD>(std::size(text_)), nullptr);
+    // The system's texts end with line breaks or spaces.
+    for (DWORD end = length; end > 0 && (text_[end - 1] == L' ' || text_[end - 1] == L'\r' || text_[end - 1] == L'\n');
+         --end) {
+        text_[end - 1] = L'\0';
+    }
+}
+
+void ReportError(const wchar_t* what, std::initializer_list<const wchar_t*> args, unsigned long error)
+{
+    const DecimalText code(error);
+    const SystemErrorText text(error);
+    OutputStream& out = StandardError();
+    out.Append(L"CpuDriverCheck: ", {});
+    out.Append(what, args);
+    out.Write(L": error %s: %s\n", {code.Text(), text.Text()});
+}
+
 OutputStream& StandardOutput()
 {
-    if (g_redirected != nullptr) {
-        return *g_redirected;
+    if (g_redirectedOutput != nullptr) {
+        return *g_redirectedOutput;
     }
     static OutputStream stream(WriteToHandle, GetStdHandle(STD_OUTPUT_HANDLE),
                                DeliveryFor(GetStdHandle(STD_OUTPUT_HANDLE)));
@@ -125,16 +153,23 @@ OutputStream& StandardOutput()
 
 OutputStream& StandardError()
 {
+    if (g_redirectedError != nullptr) {
+        return *g_redirectedError;
+    }
     static OutputStream stream(WriteToHandle, GetStdHandle(STD_ERROR_HANDLE),
                                Delivery::kEachMessage);
     return stream;
 }
 
-ScopedStandardOutput::ScopedStandardOutput(OutputStream& stream) : previous_(g_redirected)
+ScopedRedirect::ScopedRedirect(OutputStream*& slot, OutputStream& stream) : slot_(slot), previous_(slot)
 {
-    g_redirected = &stream;
+    slot_ = &stream;
 }
 
-ScopedStandardOutput::~ScopedStandardOutput() { g_redirected = previous_; }
+ScopedRedirect::~ScopedRedirect() { slot_ = previous_; }
+
+ScopedStandardOutput::ScopedStandardOutput(OutputStream& stream) : ScopedRedirect(g_redirectedOutput, stream) {}
+
+ScopedStandardError::ScopedStandardError(OutputStream& stream) : ScopedRedirect(g_redirectedError, stream) {}
 
 }  // namespace console

@@ -33,6 +33,8 @@ public:
     void Write(const char* text);
     // A wide format; each `%s` takes the next text of `args` (an absent one stands for "").
     void Write(const wchar_t* format, std::initializer_list<const wchar_t*> args);
+    // As Write(), but the message goes on with whatever is written next.
+    void Append(const wchar_t* format, std::initializer_list<const wchar_t*> args);
     // Passes on whatever is buffered.
     void Flush();
 
@@ -64,17 +66,44 @@ private:
 OutputStream& StandardOutput();
 OutputStream& StandardError();
 
-// Makes `stream` stand for standard output for the life of this object, then restores the one
-// before it. For tests that watch what the tool writes.
-class ScopedStandardOutput {
+// The system's own text for an error code, on one line (no trailing line break or space).
+class SystemErrorText {
 public:
-    explicit ScopedStandardOutput(OutputStream& stream);
-    ~ScopedStandardOutput();
-    ScopedStandardOutput(const ScopedStandardOutput&) = delete;
-    ScopedStandardOutput& operator=(const ScopedStandardOutput&) = delete;
+    explicit SystemErrorText(unsigned long error);
+    const wchar_t* Text() const { return text_; }
 
 private:
+    wchar_t text_[512] = {};
+};
+
+// One line on standard error: "CpuDriverCheck: ", then `what` (a wide format with its texts),
+// then ": error <code>: <the system's text>".
+void ReportError(const wchar_t* what, std::initializer_list<const wchar_t*> args, unsigned long error);
+
+// Makes `stream` stand for standard output or standard error for the life of this object, then
+// restores the one before it. For tests that watch what the tool writes.
+class ScopedRedirect {
+public:
+    ~ScopedRedirect();
+    ScopedRedirect(const ScopedRedirect&) = delete;
+    ScopedRedirect& operator=(const ScopedRedirect&) = delete;
+
+protected:
+    ScopedRedirect(OutputStream*& slot, OutputStream& stream);
+
+private:
+    OutputStream*& slot_;
     OutputStream* previous_;
+};
+
+class ScopedStandardOutput : public ScopedRedirect {
+public:
+    explicit ScopedStandardOutput(OutputStream& stream);
+};
+
+class ScopedStandardError : public ScopedRedirect {
+public:
+    explicit ScopedStandardError(OutputStream& stream);
 };
 
 // The tool's ways of writing to standard output.

@@ -21,6 +21,10 @@ void ReadExpectedDriver(RecordText& provider, RecordText& date, RecordText& vers
 {
     PathBuffer file;
     if (!BuildSiblingPath(kConfigurationFileName, file)) {
+        // A missing file is no failure (the texts just stay empty), but a path that cannot even
+        // be formed is worth a line: the configuration is then never read, wherever it lies.
+        ReportSiblingPathFailure(L"the configuration was not read", kConfigurationFileName, GetLastError(),
+                                 GetModuleFileNameW);
         return;
     }
     ReadValue(L"Provider", provider, file);

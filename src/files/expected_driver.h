@@ -9,7 +9,8 @@ constexpr wchar_t kConfigurationFileName[] = L"CpuInfo.ini";
 
 // Reads Provider, Date and Version of section CPU of CpuInfo.ini beside the executable into
 // the three (already empty) texts. Missing file, section or key leave a text empty; longer
-// values are cut to 255 units. The file is only read.
+// values are cut to 255 units. The file is only read. When its path cannot be formed (the
+// folder is too long), one line on standard error says so.
 void ReadExpectedDriver(RecordText& provider, RecordText& date, RecordText& version);
 
 }  // namespace files

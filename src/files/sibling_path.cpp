@@ -3,7 +3,30 @@
 #include <cwchar>
 #include <iterator>
 
+#include "console/output.h"
+
 namespace files {
+
+namespace {
+
+// Reads the module path into `buffer`. False, with the reason as the last error, when it cannot
+// be read or was cut short: a cut path names some other folder (and on older systems it is not
+// even terminated).
+bool ReadModulePathInto(ModulePathReader readModulePath, wchar_t* buffer, std::size_t capacity)
+{
+    const DWORD length = readModulePath(nullptr, buffer, static_cast<DWORD>(capacity));
+    if (length == 0) {
+        return false;
+    }
+    if (length >= capacity) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    buffer[length] = L'\0';
+    return true;
+}
+
+}  // namespace
 
 const wchar_t* FindLastChar(const wchar_t* text, wchar_t unit)
 {
@@ -19,6 +42,19 @@ const wchar_t* FindLastChar(const wchar_t* text, wchar_t unit)
     }
 }
 
+wchar_t* ReadModulePath(PathBuffer& shortPath, ModulePathReader readModulePath)
+{
+    if (ReadModulePathInto(readModulePath, shortPath, std::size(shortPath))) {
+        return shortPath;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return nullptr;
+    }
+    // Static: 64 KiB is too much for the stack, and the tool has one thread.
+    static wchar_t wholePath[kModulePathCapacity];
+    return ReadModulePathInto(readModulePath, wholePath, std::size(wholePath)) ? wholePath : nullptr;
+}
+
 bool BuildSiblingPath(const wchar_t* name, PathBuffer& result)
 {
     return BuildSiblingPath(name, result, GetModuleFileNameW);
@@ -28,19 +64,11 @@ bool BuildSiblingPath(const wchar_t* name, PathBuffer& result, ModulePathReader 
 {
     std::wmemset(result, L'\0', std::size(result));
 
-    PathBuffer modulePath{};
-    const DWORD length = readModulePath(nullptr, modulePath, static_cast<DWORD>(std::size(modulePath)));
-    if (length == 0) {
+    PathBuffer shortPath;
+    const wchar_t* const modulePath = ReadModulePath(shortPath, readModulePath);
+    if (modulePath == nullptr) {
         return false;
     }
-    // A result that fills the buffer means the path was cut short (and, on older systems, left
-    // without a terminator): it names some other folder, so it must not be used.
-    if (length >= std::size(modulePath)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return false;
-    }
-    modulePath[length] = L'\0';
-
     const wchar_t* const separator = FindLastChar(modulePath, kDirectorySeparator);
     if (separator == nullptr) {
         SetLastError(ERROR_BAD_PATHNAME);
@@ -56,6 +84,24 @@ bool BuildSiblingPath(const wchar_t* name, PathBuffer& result, ModulePathReader 
     std::wmemcpy(result, modulePath, prefixLength);
     std::wmemcpy(result + prefixLength, name, nameLength + 1);
     return true;
+}
+
+void ReportSiblingPathFailure(const wchar_t* consequence, const wchar_t* name, DWORD error,
+                              ModulePathReader readModulePath)
+{
+    PathBuffer shortPath;
+    wchar_t* const modulePath = ReadModulePath(shortPath, readModulePath);
+    const wchar_t* const separator = modulePath == nullptr ? nullptr : FindLastChar(modulePath, kDirectorySeparator);
+    if (error == ERROR_FILENAME_EXCED_RANGE && separator != nullptr) {
+        modulePath[separator - modulePath] = L'\0';  // the folder, without its final backslash
+        const console::DecimalText longest(kPathCapacity - 1);
+        console::ReportError(L"%s: the path of %s in the folder \"%s\" would be longer than %s characters",
+                             {consequence, name, modulePath, longest.Text()}, error);
+    } else if (error == ERROR_BAD_PATHNAME && modulePath != nullptr) {
+        console::ReportError(L"%s: the tool's own path \"%s\" names no folder", {consequence, modulePath}, error);
+    } else {
+        console::ReportError(L"%s: the tool's own path could not be read", {consequence}, error);
+    }
 }
 
 }  // namespace files

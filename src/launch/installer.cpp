@@ -11,8 +11,6 @@ namespace launch {
 
 namespace {
 
-constexpr std::size_t kSystemMessageCapacity = 512;
-
 // Owns the handles that CreateProcessW returns; closes the thread's, then the process's.
 class ProcessHandles {
 public:
@@ -36,23 +34,6 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// One line on standard error: the installer's path, the system's error code and its text.
-void ReportNotStarted(const files::PathBuffer& path, DWORD error)
-{
-    wchar_t text[kSystemMessageCapacity] = {};
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                       nullptr, error, 0, text, static_cast<DWORD>(std::size(text)), nullptr);
-    // The system's texts end with line breaks or spaces; the report is one line.
-    for (DWORD end = length; end > 0 && (text[end - 1] == L' ' || text[end - 1] == L'\r' || text[end - 1] == L'\n');
-         --end) {
-        text[end - 1] = L'\0';
-    }
-    const console::DecimalText code(error);
-    console::StandardError().Write(L"CpuDriverCheck: the installer \"%s\" was not started: error %s: %s\n",
-                                   {path, code.Text(), text});
-}
-
 }  // namespace
 
 void LaunchInstaller() { LaunchInstaller(GetModuleFileNameW); }
@@ -75,7 +56,8 @@ void LaunchInstaller(files::ModulePathReader readModulePath)
     console::FlushOutput();
 
     if (!formed) {
-        ReportNotStarted(path, pathError);
+        files::ReportSiblingPathFailure(L"the installer was not started", kInstallerFileName, pathError,
+                                        readModulePath);
     } else {
         wchar_t commandLine[std::size(kInstallerCommandLine)];  // CreateProcessW may write into it
         std::wmemcpy(commandLine, kInstallerCommandLine, std::size(commandLine));
@@ -84,7 +66,7 @@ void LaunchInstaller(files::ModulePathReader readModulePath)
                            installer.Receive())) {
             WaitForSingleObject(installer.Process(), INFINITE);
         } else {
-            ReportNotStarted(path, GetLastError());
+            console::ReportError(L"the installer \"%s\" was not started", {path}, GetLastError());
         }
     }
 

@@ -107,6 +107,16 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
     }
 }
 
+TEST_F(InstallerLaunch, CompletesThePassWhenNoOneReadsItsOutput)
+{
+    scenario_.AddStandInInstaller();
+    const RunResult run = scenario_.Run(Capture::kClosedPipe);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Report().count("finished"), 1u) << "the installer was started and waited for";
+}
+
 TEST_F(InstallerLaunch, OutlivesAnInstallerThatCrashes)
 {
     scenario_.AddStandInInstaller();

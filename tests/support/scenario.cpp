@@ -170,6 +170,9 @@ RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD li
             throw std::runtime_error("cannot create a pipe");
         }
         SetHandleInformation(pipeRead.Get(), HANDLE_FLAG_INHERIT, 0);
+        if (capture == Capture::kClosedPipe) {
+            pipeRead.Close();
+        }
     }
 
     STARTUPINFOW startup{};
@@ -206,7 +209,7 @@ RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD li
     }
     error.Close();
     input.Close();
-    result.out = capture == Capture::kFile ? ReadAll(outPath) : piped;
+    result.out = capture == Capture::kFile ? ReadAll(outPath) : piped;  // empty for a closed pipe
     result.err = ReadAll(errPath);
     std::error_code ignored;
     fs::remove(outPath, ignored);

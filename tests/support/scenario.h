@@ -9,7 +9,11 @@
 
 namespace testing_support {
 
-enum class Capture { kFile, kPipe };
+enum class Capture {
+    kFile,
+    kPipe,
+    kClosedPipe,  // a pipe whose reader is gone before the tool starts: nothing is captured
+};
 
 struct RunResult {
     std::string out;  // the exact bytes of standard output

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "console/output.h"
@@ -9,7 +10,11 @@
 namespace {
 
 std::string g_output;
-void Collect(void*, const char* bytes, std::size_t count) { g_output.append(bytes, count); }
+std::string g_errors;
+void Collect(void* sink, const char* bytes, std::size_t count) { static_cast<std::string*>(sink)->append(bytes, count); }
+
+// The folder of the scripted tool: 255 units, no room left for "\ZEL.exe" in 260.
+const std::wstring kLongFolder = L"C:\\" + std::wstring(252, L'f');
 
 DWORD WINAPI UnreadableModulePath(HMODULE, LPWSTR, DWORD)
 {
@@ -17,19 +22,53 @@ DWORD WINAPI UnreadableModulePath(HMODULE, LPWSTR, DWORD)
     return 0;
 }
 
-TEST(LaunchInstaller, WithoutAPathStartsNothingAndReportsAsUsual)
+DWORD WINAPI ModulePathInALongFolder(HMODULE, LPWSTR buffer, DWORD capacity)
 {
-    g_output.clear();
-    console::OutputStream watched(Collect, nullptr, console::Delivery::kWhenFull);
-    const ULONGLONG before = GetTickCount64();
-    {
-        const console::ScopedStandardOutput redirect(watched);
-        launch::LaunchInstaller(UnreadableModulePath);
+    const std::wstring path = kLongFolder + L"\\CpuDriverCheck.exe";
+    if (path.size() >= capacity) {
+        std::wmemcpy(buffer, path.c_str(), capacity - 1);
+        buffer[capacity - 1] = L'\0';
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return capacity;
     }
-    EXPECT_EQ(g_output, "zelPath: \r\nStart Install\r\n") << "flushed before the (skipped) start";
-    watched.Flush();
-    EXPECT_EQ(g_output, "zelPath: \r\nStart Install\r\nFinish Install");
-    EXPECT_LT(GetTickCount64() - before, 5000u);
+    std::wmemcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}
+
+TEST(LaunchInstaller, WithoutAPathStartsNothingAndSaysWhy)
+{
+    struct Case {
+        const char* what;
+        files::ModulePathReader reader;
+        std::string reason;
+    } const cases[] = {
+        {"own path unreadable", UnreadableModulePath, "the tool's own path could not be read: error 5: "},
+        {"folder too long", ModulePathInALongFolder,
+         "the path of ZEL.exe in the folder \"" + std::string(kLongFolder.begin(), kLongFolder.end()) +
+             "\" would be longer than 259 characters: error 206: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_output.clear();
+        g_errors.clear();
+        console::OutputStream watched(Collect, &g_output, console::Delivery::kWhenFull);
+        console::OutputStream errors(Collect, &g_errors, console::Delivery::kEachMessage);
+        const ULONGLONG before = GetTickCount64();
+        {
+            const console::ScopedStandardOutput redirectOutput(watched);
+            const console::ScopedStandardError redirectErrors(errors);
+            launch::LaunchInstaller(c.reader);
+        }
+        EXPECT_EQ(g_output, "zelPath: \r\nStart Install\r\n") << "flushed before the (skipped) start";
+        watched.Flush();
+        EXPECT_EQ(g_output, "zelPath: \r\nStart Install\r\nFinish Install");
+        EXPECT_LT(GetTickCount64() - before, 5000u);
+
+        const std::string start = "CpuDriverCheck: the installer was not started: " + c.reason;
+        EXPECT_EQ(g_errors.substr(0, start.size()), start);
+        EXPECT_GT(g_errors.size(), start.size() + 2) << "the system's text follows";
+        EXPECT_EQ(g_errors.find('\n'), g_errors.size() - 1) << "one line: " << g_errors;
+    }
 }
 
 }  // namespace

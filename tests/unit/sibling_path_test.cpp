@@ -49,10 +49,11 @@ struct Outcome {
     DWORD lastError;
 };
 
-Outcome Build(const std::wstring& modulePath, const wchar_t* name)
+Outcome Build(const std::wstring& modulePath, const wchar_t* name, bool terminateWhenCut = true)
 {
     g_script = ModulePathScript{};
     g_script.path = modulePath;
+    g_script.terminateWhenCut = terminateWhenCut;
     struct {
         wchar_t before[8];
         PathBuffer result;
@@ -118,17 +119,19 @@ TEST(BuildSiblingPath, KeepsALongPrefixWhole)
 
 TEST(BuildSiblingPath, AcceptsAnExactFitAndRefusesOneUnitMore)
 {
-    // Prefix + "ZEL.exe" + terminator == 260 units: the longest path that fits.
+    // Prefix + "ZEL.exe" + terminator == 260 units: the longest path that fits. The tool's own
+    // path is then longer than 260 units: it is read whole, whether or not the platform
+    // terminated the text that it first cut short.
     const std::wstring fits = PrefixOfLength(kPathCapacity - 1 - 7);
-    // The module path itself must fit too; a short exe name keeps it within 259 units.
-    Outcome outcome = Build(fits + L"a.exe", L"ZEL.exe");
-    EXPECT_TRUE(outcome.ok);
-    EXPECT_EQ(outcome.path, fits + L"ZEL.exe");
-    EXPECT_EQ(outcome.path.size(), kPathCapacity - 1);
-    EXPECT_TRUE(outcome.guardsIntact);
+    for (const bool terminateWhenCut : {true, false}) {
+        const Outcome outcome = Build(fits + L"CpuDriverCheck.exe", L"ZEL.exe", terminateWhenCut);
+        EXPECT_TRUE(outcome.ok);
+        EXPECT_EQ(outcome.path, fits + L"ZEL.exe");
+        EXPECT_EQ(outcome.path.size(), kPathCapacity - 1);
+        EXPECT_TRUE(outcome.guardsIntact);
+    }
 
-    const std::wstring tooLong = PrefixOfLength(kPathCapacity - 7);
-    outcome = Build(tooLong + L"a.exe", L"ZEL.exe");
+    const Outcome outcome = Build(PrefixOfLength(kPathCapacity - 7) + L"CpuDriverCheck.exe", L"ZEL.exe");
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.path, L"");
     EXPECT_EQ(outcome.lastError, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
@@ -144,12 +147,10 @@ TEST(BuildSiblingPath, FailsWithAnEmptyResult)
     } const cases[] = {
         {"module path unreadable", {L"C:\\a\\tool.exe", true, true}, ERROR_ACCESS_DENIED},
         {"no backslash", {L"tool.exe", false, true}, ERROR_BAD_PATHNAME},
-        {"cut short, terminated", {PrefixOfLength(250) + L"CpuDriverCheck.exe", false, true},
-         ERROR_INSUFFICIENT_BUFFER},
-        {"cut short, unterminated", {PrefixOfLength(250) + L"CpuDriverCheck.exe", false, false},
-         ERROR_INSUFFICIENT_BUFFER},
-        {"exactly 260 units, cut", {PrefixOfLength(240) + std::wstring(20, L'x'), false, true},
-         ERROR_INSUFFICIENT_BUFFER},
+        {"no room for the name", {PrefixOfLength(250) + L"CpuDriverCheck.exe", false, true},
+         ERROR_FILENAME_EXCED_RANGE},
+        {"longer than any path the platform reports",
+         {PrefixOfLength(files::kModulePathCapacity) + L"CpuDriverCheck.exe", false, false}, ERROR_INSUFFICIENT_BUFFER},
     };
     for (const Case& c : cases) {
         g_script = c.script;
@@ -201,7 +202,6 @@ TEST(BuildSiblingPath, RandomPathsNeverOverrunTheResult)
             EXPECT_EQ(outcome.path, L"") << "round " << round;
             continue;
         }
-        ASSERT_LT(modulePath.size(), kPathCapacity);
         const std::size_t prefix = modulePath.rfind(L'\\') + 1;
         EXPECT_EQ(outcome.path, modulePath.substr(0, prefix) + name) << "round " << round;
         EXPECT_LT(outcome.path.size(), kPathCapacity);
