@@ -85,7 +85,16 @@ void StoreEntry(const SP_DRVINFO_DATA_V2_W& entry, RecordText& provider, RecordT
 
 void QueryInstalledDriver(RecordText& provider, RecordText& date, RecordText& version)
 {
-    QueryInstalledDriver(SystemSetupApi(), provider, date, version);
+    QueryInstalledDriver(SystemLibraryLoader(), provider, date, version);
+}
+
+void QueryInstalledDriver(const LibraryLoader& loader, RecordText& provider, RecordText& date, RecordText& version)
+{
+    // Without the device-setup service the query ends as when it has no device set to give.
+    const SystemSetupApi setupApi(loader);
+    if (setupApi.Get() != nullptr) {
+        QueryInstalledDriver(*setupApi.Get(), provider, date, version);
+    }
 }
 
 void QueryInstalledDriver(const SetupApi& api, RecordText& provider, RecordText& date, RecordText& version)

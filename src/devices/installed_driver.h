@@ -18,7 +18,12 @@ constexpr DWORD kInstalledDriverSearch = DI_FLAGSEX_INSTALLEDDRIVER | DI_FLAGSEX
 // device: provider, date as "year/month/day", version as "a.b.c.d". Each entry of the list
 // overwrites them; after the second and each later one the warning "double check again !!!"
 // goes to standard output. When a step fails, what was written stays and the query ends.
+// SETUPAPI.dll is loaded for the query from the system folder only.
 void QueryInstalledDriver(RecordText& provider, RecordText& date, RecordText& version);
+
+// As above, with SETUPAPI.dll loaded through `loader` (tests pass a scripted one). When the
+// library or one of its functions cannot be had, nothing is written and the query ends.
+void QueryInstalledDriver(const LibraryLoader& loader, RecordText& provider, RecordText& date, RecordText& version);
 
 // As above, through `api` (tests pass a scripted device-setup service).
 void QueryInstalledDriver(const SetupApi& api, RecordText& provider, RecordText& date, RecordText& version);

@@ -1,5 +1,5 @@
-// The built CpuDriverCheck.exe as it ships: what it imports, its size, its version resource
-// and its manifest.
+// The built CpuDriverCheck.exe as it ships: what it imports, its size, the loader's mitigations,
+// its version resource and its manifest.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "support/scenario.h"
 
@@ -35,23 +36,31 @@ T At(const std::string& image, std::size_t offset)
     return value;
 }
 
-// The DLL names of a 64-bit PE file's import directory, lower-cased.
-std::set<std::string> ImportedDlls(const std::string& image)
+// The headers, sections and imported DLL names of a 64-bit PE file.
+struct PeImage {
+    IMAGE_NT_HEADERS64 nt{};
+    std::vector<IMAGE_SECTION_HEADER> sections;
+    std::set<std::string> imports;  // lower-cased
+};
+
+PeImage ReadPe(const std::string& image)
 {
+    PeImage pe;
     const auto ntOffset = static_cast<std::size_t>(At<IMAGE_DOS_HEADER>(image, 0).e_lfanew);
-    const auto nt = At<IMAGE_NT_HEADERS64>(image, ntOffset);
-    const std::size_t sections = ntOffset + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
+    pe.nt = At<IMAGE_NT_HEADERS64>(image, ntOffset);
+    const std::size_t sections = ntOffset + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + pe.nt.FileHeader.SizeOfOptionalHeader;
+    for (WORD i = 0; i < pe.nt.FileHeader.NumberOfSections; ++i) {
+        pe.sections.push_back(At<IMAGE_SECTION_HEADER>(image, sections + i * sizeof(IMAGE_SECTION_HEADER)));
+    }
     const auto fileOffset = [&](DWORD rva) -> std::size_t {
-        for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
-            const auto section = At<IMAGE_SECTION_HEADER>(image, sections + i * sizeof(IMAGE_SECTION_HEADER));
+        for (const IMAGE_SECTION_HEADER& section : pe.sections) {
             if (rva >= section.VirtualAddress && rva < section.VirtualAddress + section.SizeOfRawData) {
                 return rva - section.VirtualAddress + section.PointerToRawData;
             }
         }
         return image.size();
     };
-    std::set<std::string> names;
-    const DWORD directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const DWORD directory = pe.nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     for (std::size_t entry = fileOffset(directory);; entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         const auto descriptor = At<IMAGE_IMPORT_DESCRIPTOR>(image, entry);
         if (descriptor.Name == 0) {
@@ -59,25 +68,46 @@ std::set<std::string> ImportedDlls(const std::string& image)
         }
         std::string name(image.c_str() + std::min(fileOffset(descriptor.Name), image.size()));
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        names.insert(name);
+        pe.imports.insert(name);
     }
-    return names;
+    return pe;
 }
 
-TEST(ShippedExe, ImportsOnlyTheSystemDllsItNeeds)
+// Whatever the exe imports is loaded before wmain can say where DLLs may come from: only
+// KnownDLLs, which Windows takes from the system folder whatever lies beside the exe.
+TEST(ShippedExe, ImportsOnlyKnownDlls)
 {
     const std::string image = ReadBinary(ToolPath());
     ASSERT_GT(image.size(), 0u);
-    const std::set<std::string> imports = ImportedDlls(image);
+    const std::set<std::string> imports = ReadPe(image).imports;
     EXPECT_EQ(imports.count("kernel32.dll"), 1u);
-    EXPECT_EQ(imports.count("setupapi.dll"), 1u);
     for (const std::string& dll : imports) {
         const bool runtime = dll == "msvcrt.dll" || dll == "ucrtbase.dll" || dll.rfind("api-ms-win-crt-", 0) == 0;
-        EXPECT_TRUE(dll == "kernel32.dll" || dll == "setupapi.dll" || runtime) << "unexpected import " << dll;
+        EXPECT_TRUE(dll == "kernel32.dll" || dll == "advapi32.dll" || runtime) << "unexpected import " << dll;
     }
 #ifdef TOOL_SIZE_LIMIT
     EXPECT_LE(image.size(), static_cast<std::size_t>(TOOL_SIZE_LIMIT));
 #endif
+}
+
+TEST(ShippedExe, CarriesTheLoadersMitigations)
+{
+    const PeImage pe = ReadPe(ReadBinary(ToolPath()));
+    const WORD characteristics = pe.nt.OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "no ASLR";
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA) << "no high-entropy ASLR";
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "no DEP";
+    // Without relocations the loader cannot move the image, whatever the flag says.
+    EXPECT_NE(pe.nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u);
+    bool reloc = false;
+    for (const IMAGE_SECTION_HEADER& section : pe.sections) {
+        const std::string name(reinterpret_cast<const char*>(section.Name),
+                               strnlen(reinterpret_cast<const char*>(section.Name), IMAGE_SIZEOF_SHORT_NAME));
+        reloc = reloc || name == ".reloc";
+        const DWORD writableCode = IMAGE_SCN_MEM_WRITE | IMAGE_SCN_MEM_EXECUTE;
+        EXPECT_NE(section.Characteristics & writableCode, writableCode) << name << " is writable and executable";
+    }
+    EXPECT_TRUE(reloc) << "no .reloc section";
 }
 
 std::wstring VersionString(const std::wstring& path, const wchar_t* name)

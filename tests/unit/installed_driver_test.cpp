@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/output.h"
@@ -317,6 +318,109 @@ TEST(InstalledDriver, CopiesAtMost255UnitsOfTheProvider)
     EXPECT_EQ(Query(WithDrivers({unterminated})).provider, std::wstring(255, L'P'));
     EXPECT_EQ(Query(WithDrivers({{std::wstring(255, L'q'), {}, 0}})).provider, std::wstring(255, L'q'));
     EXPECT_EQ(Query(WithDrivers({{L"Pr\u00f6vider \u03a9", {}, 0}})).provider, L"Pr\u00f6vider \u03a9");
+}
+
+// A scripted library loader that offers the fake service's functions, but for the one it lacks.
+struct LoaderScript {
+    bool libraryMissing = false;
+    std::string missingFunction;
+
+    std::wstring loadedName;
+    DWORD loadFlags = 0;
+    int released = 0;
+};
+LoaderScript g_loader;
+const HMODULE kFakeLibrary = reinterpret_cast<HMODULE>(static_cast<INT_PTR>(0x11B));
+
+HMODULE WINAPI FakeLoad(LPCWSTR name, HANDLE, DWORD flags)
+{
+    g_loader.loadedName = name;
+    g_loader.loadFlags = flags;
+    if (g_loader.libraryMissing) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return kFakeLibrary;
+}
+
+// Function pointers pass through void (*)(), the type that converts to and from any other.
+template <typename Function>
+void (*Generic(Function function))() { return reinterpret_cast<void (*)()>(function); }
+
+const std::pair<std::string, void (*)()> kFakeFunctions[] = {
+    {"SetupDiGetClassDevsW", Generic(FakeGetClassDevs)},
+    {"SetupDiEnumDeviceInfo", Generic(FakeEnumDeviceInfo)},
+    {"SetupDiGetDeviceInstallParamsW", Generic(FakeGetParams)},
+    {"SetupDiSetDeviceInstallParamsW", Generic(FakeSetParams)},
+    {"SetupDiBuildDriverInfoList", Generic(FakeBuildList)},
+    {"SetupDiEnumDriverInfoW", Generic(FakeEnumDriverInfo)},
+    {"SetupDiDestroyDeviceInfoList", Generic(FakeDestroy)},
+};
+
+FARPROC WINAPI FakeFind(HMODULE library, LPCSTR name)
+{
+    for (const auto& [known, function] : kFakeFunctions) {
+        if (library == kFakeLibrary && known == name && known != g_loader.missingFunction) {
+            return reinterpret_cast<FARPROC>(function);
+        }
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+BOOL WINAPI FakeRelease(HMODULE library)
+{
+    g_loader.released += library == kFakeLibrary ? 1 : 100;
+    return TRUE;
+}
+
+constexpr devices::LibraryLoader kFakeLoader = {FakeLoad, FakeFind, FakeRelease};
+
+TEST(InstalledDriver, WithoutTheDeviceSetupLibraryWritesNothing)
+{
+    std::vector<LoaderScript> scripts(1);
+    scripts[0].libraryMissing = true;
+    for (const auto& function : kFakeFunctions) {
+        scripts.emplace_back().missingFunction = function.first;
+    }
+    scripts.emplace_back();  // all there
+    for (const LoaderScript& script : scripts) {
+        const bool complete = !script.libraryMissing && script.missingFunction.empty();
+        SCOPED_TRACE(script.libraryMissing ? "no library" : complete ? "complete" : script.missingFunction);
+        g_fake = WithDrivers({{L"Example Provider", {}, 0}});
+        g_loader = script;
+        g_output.clear();
+        std::string errors;
+        console::OutputStream watched(Collect, nullptr, console::Delivery::kEachMessage);
+        console::OutputStream errorStream([](void* sink, const char* bytes, std::size_t count) {
+            static_cast<std::string*>(sink)->append(bytes, count);
+        }, &errors, console::Delivery::kEachMessage);
+        DriverRecord record;
+        {
+            const console::ScopedStandardOutput redirect(watched);
+            const console::ScopedStandardError redirectErrors(errorStream);
+            QueryInstalledDriver(kFakeLoader, record.provider, record.date, record.version);
+        }
+
+        EXPECT_EQ(g_loader.loadedName, L"setupapi.dll");
+        EXPECT_EQ(g_loader.loadFlags, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32)) << "the system folder only";
+        EXPECT_EQ(g_loader.released, script.libraryMissing ? 0 : 1);
+        EXPECT_EQ(g_output, "");
+        if (complete) {
+            EXPECT_EQ(std::wstring(record.provider), L"Example Provider");
+            EXPECT_EQ(g_fake.destroyed, 1);
+            EXPECT_EQ(errors, "");
+            continue;
+        }
+        EXPECT_EQ(std::wstring(record.provider) + record.date + record.version, L"");
+        EXPECT_EQ(g_fake.destroyed, 0);
+        const std::string start = script.libraryMissing
+                                      ? "CpuDriverCheck: setupapi.dll could not be loaded from the system folder: error 126: "
+                                      : "CpuDriverCheck: setupapi.dll has no function " + script.missingFunction +
+                                            ": error 127: ";
+        EXPECT_EQ(errors.substr(0, start.size()), start);
+        EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "one line: " << errors;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,75 @@
+// DLLs planted beside the tool under the names of system DLLs, with Wine told to prefer a DLL
+// found beside the program (as Windows does for any DLL that is not a KnownDLL): none of them
+// may run inside the tool, and its output stays byte for byte the same.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/scenario.h"
+
+namespace {
+
+using testing_support::Capture;
+using testing_support::RunResult;
+using testing_support::Scenario;
+
+// The tool's one library and the helpers that libraries of device setup load.
+constexpr const wchar_t* kPlantedNames[] = {L"setupapi.dll", L"version.dll", L"cfgmgr32.dll", L"devobj.dll"};
+
+std::wstring MarkersIn(const std::filesystem::path& folder)
+{
+    std::wstring found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == L".loaded") {
+            found += entry.path().filename().wstring() + L" ";
+        }
+    }
+    return found;
+}
+
+TEST(PlantedDll, NothingFromTheToolsFolderRunsInsideIt)
+{
+    Scenario scenario(L"planted");
+    for (const wchar_t* name : kPlantedNames) {
+        scenario.CopyProgram(L"planted.dll", name);
+    }
+    scenario.AddStandInInstaller();
+
+    // The plant works: a process that searches for a DLL the ordinary way, with the tool's
+    // folder on its search path, loads the planted copy (under Wine only when told to prefer
+    // it, which the test's environment does).
+    ASSERT_TRUE(SetDllDirectoryW(scenario.Folder().c_str()));
+    const HMODULE control = LoadLibraryW(L"devobj.dll");
+    SetDllDirectoryW(nullptr);
+    ASSERT_NE(control, nullptr);
+    FreeLibrary(control);
+    ASSERT_NE(MarkersIn(scenario.Folder()), L"") << "the planted DLL was not loaded: the test would prove nothing";
+    for (const auto& entry : std::filesystem::directory_iterator(scenario.Folder())) {
+        if (entry.path().extension() == L".loaded") {
+            std::filesystem::remove(entry.path());
+        }
+    }
+
+    struct Case {
+        const char* ini;  // nullptr: no configuration
+        std::string out;
+    } const cases[] = {
+        {nullptr, "don't need...\r\nini=, driver=\r\n"},
+        {"[CPU]\r\nProvider=Example Provider\r\n",
+         "need to install driver\r\nini=Example Provider, driver=\r\n" + scenario.LaunchReport()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini == nullptr ? "without a configuration" : "with a provider: the installer runs");
+        if (c.ini != nullptr) {
+            scenario.WriteFile(L"CpuInfo.ini", c.ini);
+        }
+        const RunResult run = scenario.Run(Capture::kFile);
+        EXPECT_EQ(MarkersIn(scenario.Folder()), L"") << "planted DLLs were loaded";
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.exitCode, 0u);
+    }
+}
+
+}  // namespace
