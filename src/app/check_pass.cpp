@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/driver_record.h"
+#include "records/driver_record.h"
 #include "console/output.h"
 #include "devices/installed_driver.h"
 #include "files/expected_driver.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/driver_record.h"
+#include "records/driver_record.h"
 #include "devices/setup_api.h"
 
 namespace devices {

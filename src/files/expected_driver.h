@@ -1,7 +1,7 @@
 // The driver that the configuration file beside the executable expects.
 #pragma once
 
-#include "app/driver_record.h"
+#include "records/driver_record.h"
 
 namespace files {
 

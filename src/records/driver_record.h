@@ -1,4 +1,5 @@
-// The description of one driver: what the configuration expects, or what is installed.
+// The description of one driver: what the configuration expects, or what is installed. Every
+// layer may use it; it depends on nothing of the tool.
 #pragma once
 
 #include <cstddef>
