@@ -2,7 +2,7 @@
 # Installs what building and testing on Debian need, when it is missing. Run as root.
 set -euo pipefail
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest openssl osslsigncode zip unzip)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest openssl osslsigncode zip unzip gcovr clang clang-format clang-tidy)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

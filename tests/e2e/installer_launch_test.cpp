@@ -2,6 +2,7 @@
 // the tool's report when there is no installer to start.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -110,11 +111,15 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
 TEST_F(InstallerLaunch, CompletesThePassWhenNoOneReadsItsOutput)
 {
     scenario_.AddStandInInstaller();
-    const RunResult run = scenario_.Run(Capture::kClosedPipe);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(Report().count("finished"), 1u) << "the installer was started and waited for";
+    for (const Capture capture : {Capture::kClosedPipe, Capture::kNone}) {
+        SCOPED_TRACE(capture == Capture::kNone ? "no standard output" : "a pipe whose reader is gone");
+        const RunResult run = scenario_.Run(capture);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(Report().count("finished"), 1u) << "the installer was started and waited for";
+        std::filesystem::remove(scenario_.Folder() / L"report.txt");
+    }
 }
 
 TEST_F(InstallerLaunch, OutlivesAnInstallerThatCrashes)

@@ -164,7 +164,7 @@ RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD li
     Handle pipeRead;
     if (capture == Capture::kFile) {
         output = CreateInheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
-    } else {
+    } else if (capture != Capture::kNone) {
         SECURITY_ATTRIBUTES attributes = Inheritable();
         if (!CreatePipe(pipeRead.Receive(), output.Receive(), &attributes, 0)) {
             throw std::runtime_error("cannot create a pipe");
@@ -209,7 +209,7 @@ RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD li
     }
     error.Close();
     input.Close();
-    result.out = capture == Capture::kFile ? ReadAll(outPath) : piped;  // empty for a closed pipe
+    result.out = capture == Capture::kFile ? ReadAll(outPath) : piped;  // empty when nothing reads it
     result.err = ReadAll(errPath);
     std::error_code ignored;
     fs::remove(outPath, ignored);

@@ -13,6 +13,7 @@ enum class Capture {
     kFile,
     kPipe,
     kClosedPipe,  // a pipe whose reader is gone before the tool starts: nothing is captured
+    kNone,        // no standard output handle at all
 };
 
 struct RunResult {

@@ -22,6 +22,14 @@ DWORD WINAPI UnreadableModulePath(HMODULE, LPWSTR, DWORD)
     return 0;
 }
 
+DWORD WINAPI ModulePathWithoutAFolder(HMODULE, LPWSTR buffer, DWORD capacity)
+{
+    const std::wstring path = L"CpuDriverCheck.exe";
+    path.copy(buffer, capacity - 1);
+    buffer[path.size()] = L'\0';
+    return static_cast<DWORD>(path.size());
+}
+
 DWORD WINAPI ModulePathInALongFolder(HMODULE, LPWSTR buffer, DWORD capacity)
 {
     const std::wstring path = kLongFolder + L"\\CpuDriverCheck.exe";
@@ -43,6 +51,8 @@ TEST(LaunchInstaller, WithoutAPathStartsNothingAndSaysWhy)
         std::string reason;
     } const cases[] = {
         {"own path unreadable", UnreadableModulePath, "the tool's own path could not be read: error 5: "},
+        {"own path without a folder", ModulePathWithoutAFolder,
+         "the tool's own path \"CpuDriverCheck.exe\" names no folder: error 161: "},
         {"folder too long", ModulePathInALongFolder,
          "the path of ZEL.exe in the folder \"" + std::string(kLongFolder.begin(), kLongFolder.end()) +
              "\" would be longer than 259 characters: error 206: "},
