@@ -2,11 +2,11 @@
 
 #include <cwchar>
 
-#include "records/driver_record.h"
 #include "console/output.h"
 #include "devices/installed_driver.h"
 #include "files/expected_driver.h"
 #include "launch/installer.h"
+#include "records/driver_record.h"
 
 namespace app {
 

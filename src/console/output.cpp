@@ -156,8 +156,7 @@ OutputStream& StandardError()
     if (g_redirectedError != nullptr) {
         return *g_redirectedError;
     }
-    static OutputStream stream(WriteToHandle, GetStdHandle(STD_ERROR_HANDLE),
-                               Delivery::kEachMessage);
+    static OutputStream stream(WriteToHandle, GetStdHandle(STD_ERROR_HANDLE), Delivery::kEachMessage);
     return stream;
 }
 

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "records/driver_record.h"
 #include "devices/setup_api.h"
+#include "records/driver_record.h"
 
 namespace devices {
 

@@ -46,8 +46,7 @@ TEST(CheckRun, ReadsTheConfiguredProviderAndDecidesOnIt)
         std::string ini;
         std::string out;
     } const cases[] = {
-        {"all three keys",
-         "[CPU]\r\nProvider=Example Provider\r\nDate=07/15/2021\r\nVersion=10.0.19041.1\r\n",
+        {"all three keys", "[CPU]\r\nProvider=Example Provider\r\nDate=07/15/2021\r\nVersion=10.0.19041.1\r\n",
          "need to install driver\r\nini=Example Provider, driver=\r\n"},
         {"provider only, LF line ends", "[CPU]\nProvider=Example Provider\n",
          "need to install driver\r\nini=Example Provider, driver=\r\n"},

@@ -73,8 +73,9 @@ TEST_F(DeviceQuery, EachLaterDriverEntryWarnsOnTheDecisionLine)
 
     records_.AddDriverInf(L"cdctest3.inf", L"Third Provider", L"ROOT\\CDCTESTCPU");
     run = RunWith("Third Provider");
-    EXPECT_EQ(run.out, "double check again !!!double check again !!!don't need...\r\n"
-                       "ini=Third Provider, driver=Third Provider\r\n");
+    EXPECT_EQ(run.out,
+              "double check again !!!double check again !!!don't need...\r\n"
+              "ini=Third Provider, driver=Third Provider\r\n");
 }
 
 TEST_F(DeviceQuery, OnlyTheLastOfSeveralDevicesCounts)

@@ -98,8 +98,8 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
             EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
             EXPECT_EQ(run.exitCode, 0u);
             const std::string start = "CpuDriverCheck: the installer \"" +
-                                      ToolBytes(scenario_.InstallerPath().wstring()) +
-                                      "\" was not started: error " + std::to_string(c.error) + ": ";
+                                      ToolBytes(scenario_.InstallerPath().wstring()) + "\" was not started: error " +
+                                      std::to_string(c.error) + ": ";
             EXPECT_EQ(run.err.substr(0, start.size()), start);
             ASSERT_GT(run.err.size(), start.size() + 2) << "the system's text follows";
             EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;

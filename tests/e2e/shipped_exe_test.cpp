@@ -48,7 +48,8 @@ PeImage ReadPe(const std::string& image)
     PeImage pe;
     const auto ntOffset = static_cast<std::size_t>(At<IMAGE_DOS_HEADER>(image, 0).e_lfanew);
     pe.nt = At<IMAGE_NT_HEADERS64>(image, ntOffset);
-    const std::size_t sections = ntOffset + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + pe.nt.FileHeader.SizeOfOptionalHeader;
+    const std::size_t sections =
+        ntOffset + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + pe.nt.FileHeader.SizeOfOptionalHeader;
     for (WORD i = 0; i < pe.nt.FileHeader.NumberOfSections; ++i) {
         pe.sections.push_back(At<IMAGE_SECTION_HEADER>(image, sections + i * sizeof(IMAGE_SECTION_HEADER)));
     }
@@ -67,7 +68,8 @@ PeImage ReadPe(const std::string& image)
             break;
         }
         std::string name(image.c_str() + std::min(fileOffset(descriptor.Name), image.size()));
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         pe.imports.insert(name);
     }
     return pe;
@@ -149,7 +151,8 @@ TEST(ShippedExe, CarriesItsVersionAndName)
 
 TEST(ShippedExe, AsksForTheCallersRightsOnWindows10And11)
 {
-    const HMODULE module = LoadLibraryExW(ToolPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HMODULE module =
+        LoadLibraryExW(ToolPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module, nullptr);
     const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
     ASSERT_NE(found, nullptr) << "no application manifest";

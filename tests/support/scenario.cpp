@@ -29,7 +29,11 @@ public:
         return *this;
     }
     HANDLE Get() const { return handle_; }
-    HANDLE* Receive() { Close(); return &handle_; }
+    HANDLE* Receive()
+    {
+        Close();
+        return &handle_;
+    }
     void Close()
     {
         if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
@@ -54,8 +58,8 @@ SECURITY_ATTRIBUTES Inheritable()
 Handle CreateInheritableFile(const fs::path& path, DWORD access, DWORD disposition)
 {
     SECURITY_ATTRIBUTES attributes = Inheritable();
-    Handle file(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            &attributes, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &attributes,
+                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         throw std::runtime_error("cannot open " + path.string());
     }
@@ -118,8 +122,7 @@ Scenario::Scenario(const std::wstring& label)
 {
     static std::atomic<unsigned> counter{0};
     std::wostringstream name;
-    name << L"cdc-" << GetCurrentProcessId() << L"-" << GetTickCount64() << L"-" << counter++ << L"-"
-         << label;
+    name << L"cdc-" << GetCurrentProcessId() << L"-" << GetTickCount64() << L"-" << counter++ << L"-" << label;
     folder_ = fs::temp_directory_path() / name.str();
     fs::create_directories(folder_);
     CopyProgram(L"CpuDriverCheck.exe", L"CpuDriverCheck.exe");
@@ -154,7 +157,7 @@ std::string Scenario::LaunchReport() const
 }
 
 RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD limitMs,
-                         const std::wstring& arguments) const
+                        const std::wstring& arguments) const
 {
     const fs::path outPath = OutputPath();
     const fs::path errPath = folder_ / L".stderr";

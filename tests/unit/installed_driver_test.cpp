@@ -177,7 +177,8 @@ FakeService WithDrivers(std::vector<DriverEntry> drivers)
 
 TEST(InstalledDriver, AsksForTheInstalledDriverOfPresentProcessors)
 {
-    const Result result = Query(WithDrivers({{L"Example Provider", FileTimeOf(2021, 7, 15), VersionOf(10, 0, 19041, 1)}}));
+    const Result result =
+        Query(WithDrivers({{L"Example Provider", FileTimeOf(2021, 7, 15), VersionOf(10, 0, 19041, 1)}}));
     EXPECT_EQ(result.provider, L"Example Provider");
     EXPECT_EQ(result.date, L"2021/7/15");
     EXPECT_EQ(result.version, L"10.0.19041.1");
@@ -288,7 +289,8 @@ TEST(InstalledDriver, RendersVersionsAndDatesWithoutPaddingOrSign)
         const wchar_t* version;
     } const cases[] = {
         {{L"p", FileTimeOf(2006, 3, 9), VersionOf(6, 14, 0, 1)}, L"2006/3/9", L"6.14.0.1"},
-        {{L"p", FileTimeOf(1999, 12, 31), VersionOf(65535, 65535, 65535, 65535)}, L"1999/12/31",
+        {{L"p", FileTimeOf(1999, 12, 31), VersionOf(65535, 65535, 65535, 65535)},
+         L"1999/12/31",
          L"65535.65535.65535.65535"},
         {{L"p", FileTimeOf(30827, 12, 31), VersionOf(0, 0, 0, 0)}, L"30827/12/31", L"0.0.0.0"},
         {{L"p", {}, VersionOf(32768, 1, 40000, 9)}, L"1601/1/1", L"32768.1.40000.9"},
@@ -306,7 +308,8 @@ TEST(InstalledDriver, LeavesTheDateEmptyWhenItCannotBeConverted)
     beyond.dwHighDateTime = 0x80000000u;  // past what FileTimeToSystemTime accepts
     SYSTEMTIME unused;
     ASSERT_FALSE(FileTimeToSystemTime(&beyond, &unused));
-    const Result result = Query(WithDrivers({{L"First", FileTimeOf(2001, 1, 1), 0}, {L"Second", beyond, VersionOf(1, 2, 3, 4)}}));
+    const Result result =
+        Query(WithDrivers({{L"First", FileTimeOf(2001, 1, 1), 0}, {L"Second", beyond, VersionOf(1, 2, 3, 4)}}));
     EXPECT_EQ(result.provider, L"Second");
     EXPECT_EQ(result.date, L"") << "not the earlier entry's date, nor anything else";
     EXPECT_EQ(result.version, L"1.2.3.4");
@@ -345,7 +348,10 @@ HMODULE WINAPI FakeLoad(LPCWSTR name, HANDLE, DWORD flags)
 
 // Function pointers pass through void (*)(), the type that converts to and from any other.
 template <typename Function>
-void (*Generic(Function function))() { return reinterpret_cast<void (*)()>(function); }
+void (*Generic(Function function))()
+{
+    return reinterpret_cast<void (*)()>(function);
+}
 
 const std::pair<std::string, void (*)()> kFakeFunctions[] = {
     {"SetupDiGetClassDevsW", Generic(FakeGetClassDevs)},
@@ -392,9 +398,11 @@ TEST(InstalledDriver, WithoutTheDeviceSetupLibraryWritesNothing)
         g_output.clear();
         std::string errors;
         console::OutputStream watched(Collect, nullptr, console::Delivery::kEachMessage);
-        console::OutputStream errorStream([](void* sink, const char* bytes, std::size_t count) {
-            static_cast<std::string*>(sink)->append(bytes, count);
-        }, &errors, console::Delivery::kEachMessage);
+        console::OutputStream errorStream(
+            [](void* sink, const char* bytes, std::size_t count) {
+                static_cast<std::string*>(sink)->append(bytes, count);
+            },
+            &errors, console::Delivery::kEachMessage);
         DriverRecord record;
         {
             const console::ScopedStandardOutput redirect(watched);
@@ -414,10 +422,10 @@ TEST(InstalledDriver, WithoutTheDeviceSetupLibraryWritesNothing)
         }
         EXPECT_EQ(std::wstring(record.provider) + record.date + record.version, L"");
         EXPECT_EQ(g_fake.destroyed, 0);
-        const std::string start = script.libraryMissing
-                                      ? "CpuDriverCheck: setupapi.dll could not be loaded from the system folder: error 126: "
-                                      : "CpuDriverCheck: setupapi.dll has no function " + script.missingFunction +
-                                            ": error 127: ";
+        const std::string start =
+            script.libraryMissing
+                ? "CpuDriverCheck: setupapi.dll could not be loaded from the system folder: error 126: "
+                : "CpuDriverCheck: setupapi.dll has no function " + script.missingFunction + ": error 127: ";
         EXPECT_EQ(errors.substr(0, start.size()), start);
         EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "one line: " << errors;
     }
@@ -472,11 +480,11 @@ TEST(InstalledDriver, RandomRecordsNeverOverrunTheTexts)
         }
         if (entries > 0) {
             const DriverEntry& last = script.drivers.back();
-            const std::wstring expected =
-                last.unterminated ? std::wstring(255, L'P') : last.provider.substr(0, 255);
+            const std::wstring expected = last.unterminated ? std::wstring(255, L'P') : last.provider.substr(0, 255);
             EXPECT_EQ(std::wstring(guarded.record.provider), expected) << "round " << round;
             SYSTEMTIME calendar;
-            EXPECT_EQ(guarded.record.date[0] == L'\0', !FileTimeToSystemTime(&last.date, &calendar)) << "round " << round;
+            EXPECT_EQ(guarded.record.date[0] == L'\0', !FileTimeToSystemTime(&last.date, &calendar))
+                << "round " << round;
         }
     }
     g_output.clear();

@@ -11,7 +11,10 @@ namespace {
 
 std::string g_output;
 std::string g_errors;
-void Collect(void* sink, const char* bytes, std::size_t count) { static_cast<std::string*>(sink)->append(bytes, count); }
+void Collect(void* sink, const char* bytes, std::size_t count)
+{
+    static_cast<std::string*>(sink)->append(bytes, count);
+}
 
 // The folder of the scripted tool: 255 units, no room left for "\ZEL.exe" in 260.
 const std::wstring kLongFolder = L"C:\\" + std::wstring(252, L'f');

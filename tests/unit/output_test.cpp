@@ -48,14 +48,12 @@ TEST(Output, NarrowsEachUnitToOneByte)
                   out.Write(L"ini=%s, driver=%s\n", {L"Pr\u00f6vider \u00ff\u0100", L"\u03a9\U0001F600."});
               }),
               "ini=Pr\xf6vider \xff?, driver=???.\r\n");
-    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"[%s]", {L"\x7f\x80\x9f\xa0"}); }),
-              "[\x7f\x80\x9f\xa0]");
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"[%s]", {L"\x7f\x80\x9f\xa0"}); }), "[\x7f\x80\x9f\xa0]");
 }
 
 TEST(Output, FillsEachPlaceholderInTurn)
 {
-    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"ini=%s, driver=%s\n", {L"", L""}); }),
-              "ini=, driver=\r\n");
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"ini=%s, driver=%s\n", {L"", L""}); }), "ini=, driver=\r\n");
     EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"zelPath: %s\n", {L"C:\\a b\\ZEL.exe"}); }),
               "zelPath: C:\\a b\\ZEL.exe\r\n");
     // A placeholder without a text stands for nothing; a lone '%' is kept.
@@ -145,8 +143,9 @@ TEST(Output, RandomTextsGiveOneBytePerUnit)
         std::wstring text(std::uniform_int_distribution<std::size_t>(0, 5000)(random), L'x');
         for (wchar_t& unit : text) {
             const int k = kind(random);
-            unit = static_cast<wchar_t>(k == 0 ? L'\n' : k < 4 ? std::uniform_int_distribution<int>(1, 0xFF)(random)
-                                                               : anyUnit(random));
+            unit = static_cast<wchar_t>(k == 0  ? L'\n'
+                                        : k < 4 ? std::uniform_int_distribution<int>(1, 0xFF)(random)
+                                                : anyUnit(random));
         }
         std::string expected;
         for (const wchar_t unit : text) {

@@ -147,10 +147,12 @@ TEST(BuildSiblingPath, FailsWithAnEmptyResult)
     } const cases[] = {
         {"module path unreadable", {L"C:\\a\\tool.exe", true, true}, ERROR_ACCESS_DENIED},
         {"no backslash", {L"tool.exe", false, true}, ERROR_BAD_PATHNAME},
-        {"no room for the name", {PrefixOfLength(250) + L"CpuDriverCheck.exe", false, true},
+        {"no room for the name",
+         {PrefixOfLength(250) + L"CpuDriverCheck.exe", false, true},
          ERROR_FILENAME_EXCED_RANGE},
         {"longer than any path the platform reports",
-         {PrefixOfLength(files::kModulePathCapacity) + L"CpuDriverCheck.exe", false, false}, ERROR_INSUFFICIENT_BUFFER},
+         {PrefixOfLength(files::kModulePathCapacity) + L"CpuDriverCheck.exe", false, false},
+         ERROR_INSUFFICIENT_BUFFER},
     };
     for (const Case& c : cases) {
         g_script = c.script;
