@@ -36,8 +36,12 @@ Delivery DeliveryFor(HANDLE handle)
     return GetFileType(handle) == FILE_TYPE_CHAR ? Delivery::kEachMessage : Delivery::kWhenFull;
 }
 
+// The streams that tests put in place of the process's own (ScopedStandardOutput and -Error).
+// Globals on purpose: they are the seam through which tests watch what the tool writes.
+// NOLINTBEGIN(cppcoreguidelines-avoid-non-const-global-variables)
 OutputStream* g_redirectedOutput = nullptr;
 OutputStream* g_redirectedError = nullptr;
+// NOLINTEND(cppcoreguidelines-avoid-non-const-global-variables)
 
 }  // namespace
 
@@ -162,7 +166,7 @@ OutputStream& StandardError()
 
 ScopedRedirect::ScopedRedirect(OutputStream*& slot, OutputStream& stream) : slot_(slot), previous_(slot)
 {
-    slot_ = &stream;
+    slot = &stream;
 }
 
 ScopedRedirect::~ScopedRedirect() { slot_ = previous_; }

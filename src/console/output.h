@@ -47,17 +47,17 @@ private:
     void* context_;
     Delivery delivery_;
     std::size_t used_ = 0;
-    char buffer_[kOutputBufferSize];
+    char buffer_[kOutputBufferSize]{};
 };
 
 // A number in decimal, no sign, no leading zeros: the text that messages give for it.
 class DecimalText {
 public:
     explicit DecimalText(unsigned long value);
-    const wchar_t* Text() const { return digits_ + start_; }
+    [[nodiscard]] const wchar_t* Text() const { return digits_ + start_; }
 
 private:
-    wchar_t digits_[11];  // ULONG_MAX has 10 digits
+    wchar_t digits_[11]{};  // ULONG_MAX has 10 digits
     std::size_t start_;
 };
 
@@ -70,7 +70,7 @@ OutputStream& StandardError();
 class SystemErrorText {
 public:
     explicit SystemErrorText(unsigned long error);
-    const wchar_t* Text() const { return text_; }
+    [[nodiscard]] const wchar_t* Text() const { return text_; }
 
 private:
     wchar_t text_[512] = {};

@@ -49,6 +49,7 @@ void ConvertFromAnsi(const char* text, RecordText& out)
 
 unsigned VersionPart(DWORDLONG version, unsigned shift) { return static_cast<unsigned>((version >> shift) & 0xFFFF); }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a record's texts always go provider, date, version
 void StoreEntry(const SP_DRVINFO_DATA_V2_W& entry, RecordText& provider, RecordText& date, RecordText& version)
 {
     // The platform's field has room for 256 units; the record keeps at most 255 and a

@@ -15,6 +15,7 @@ bool Find(const LibraryLoader& loader, HMODULE library, const char* name, Functi
 {
     // GetProcAddress gives every function one type; SetupApi says which type each really has.
     // The detour through void (*)() is the one function-pointer cast compilers accept silently.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the only way to use GetProcAddress
     function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(loader.find(library, name)));
     if (function != nullptr) {
         return true;

@@ -42,7 +42,7 @@ public:
 
     // The functions; nullptr when the library or one of them could not be had, which has then
     // been named on standard error.
-    const SetupApi* Get() const { return complete_ ? &api_ : nullptr; }
+    [[nodiscard]] const SetupApi* Get() const { return complete_ ? &api_ : nullptr; }
 
 private:
     const LibraryLoader& loader_;
@@ -64,8 +64,8 @@ public:
     DeviceInfoSet(const DeviceInfoSet&) = delete;
     DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
 
-    bool Valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
-    HDEVINFO Get() const { return set_; }
+    [[nodiscard]] bool Valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
+    [[nodiscard]] HDEVINFO Get() const { return set_; }
 
 private:
     const SetupApi& api_;

@@ -28,7 +28,7 @@ public:
     ProcessHandles& operator=(const ProcessHandles&) = delete;
 
     PROCESS_INFORMATION* Receive() { return &info_; }
-    HANDLE Process() const { return info_.hProcess; }
+    [[nodiscard]] HANDLE Process() const { return info_.hProcess; }
 
 private:
     PROCESS_INFORMATION info_{};
