@@ -5,6 +5,10 @@
 #include "app/check_pass.h"
 #include "console/output.h"
 
+// Called by name by the C runtime's Unicode start-up; declared so that every function with
+// external linkage has a declaration before it (clang's -Wmissing-prototypes).
+int wmain(int, wchar_t**, wchar_t**);
+
 int wmain(int, wchar_t**, wchar_t**)
 {
     // The tool runs as SYSTEM from folders that others may be able to write to: every library

@@ -1,0 +1,27 @@
+# Cross-build for 64-bit Windows with clang instead of GCC, against the same MinGW-w64 headers
+# and libraries and GCC's C++ library: a second compiler's view of the same code.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER clang)
+set(CMAKE_CXX_COMPILER clang++)
+set(CMAKE_C_COMPILER_TARGET x86_64-w64-mingw32)
+set(CMAKE_CXX_COMPILER_TARGET x86_64-w64-mingw32)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_SYSROOT /usr/x86_64-w64-mingw32)
+
+# GCC's MinGW C++ library and run-time support, where Debian's clang does not look by itself
+# (without -nostdinc++ it would take the host's C++ headers).
+set(MINGW_GCC_DIR /usr/lib/gcc/x86_64-w64-mingw32/12-posix)
+set(CMAKE_CXX_FLAGS_INIT "-nostdinc++ -isystem ${MINGW_GCC_DIR}/include/c++ -isystem ${MINGW_GCC_DIR}/include/c++/x86_64-w64-mingw32 -isystem ${MINGW_GCC_DIR}/include/c++/backward")
+# GCC's posix-thread C++ library needs winpthread after it: GCC's driver adds it by itself,
+# clang's with -pthread. The compile flags reach the link too, where -nostdinc++ does nothing.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-L${MINGW_GCC_DIR} -pthread -Wno-unused-command-line-argument")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-L${MINGW_GCC_DIR} -pthread -Wno-unused-command-line-argument")
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
