@@ -94,7 +94,7 @@ void ReportSiblingPathFailure(const wchar_t* consequence, const wchar_t* name, D
     const wchar_t* const separator = modulePath == nullptr ? nullptr : FindLastChar(modulePath, kDirectorySeparator);
     if (error == ERROR_FILENAME_EXCED_RANGE && separator != nullptr) {
         modulePath[separator - modulePath] = L'\0';  // the folder, without its final backslash
-        const console::DecimalText longest(kPathCapacity - 1);
+        const console::DecimalText longest(static_cast<unsigned long>(kPathCapacity - 1));
         console::ReportError(L"%s: the path of %s in the folder \"%s\" would be longer than %s characters",
                              {consequence, name, modulePath, longest.Text()}, error);
     } else if (error == ERROR_BAD_PATHNAME && modulePath != nullptr) {

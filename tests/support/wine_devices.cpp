@@ -20,7 +20,15 @@ std::wstring InfFolder()
     return std::wstring(windows) + L"\\inf\\";
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+// The INF files are plain ASCII. (Not std::string(begin, end): MSVC warns of the narrowing.)
+std::string Narrow(const std::wstring& text)
+{
+    std::string bytes;
+    for (const wchar_t unit : text) {
+        bytes += static_cast<char>(unit);
+    }
+    return bytes;
+}
 
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const std::wstring& data)
 {

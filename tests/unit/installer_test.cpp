@@ -18,6 +18,7 @@ void Collect(void* sink, const char* bytes, std::size_t count)
 
 // The folder of the scripted tool: 255 units, no room left for "\ZEL.exe" in 260.
 const std::wstring kLongFolder = L"C:\\" + std::wstring(252, L'f');
+const std::string kLongFolderBytes = "C:\\" + std::string(252, 'f');
 
 DWORD WINAPI UnreadableModulePath(HMODULE, LPWSTR, DWORD)
 {
@@ -57,7 +58,7 @@ TEST(LaunchInstaller, WithoutAPathStartsNothingAndSaysWhy)
         {"own path without a folder", ModulePathWithoutAFolder,
          "the tool's own path \"CpuDriverCheck.exe\" names no folder: error 161: "},
         {"folder too long", ModulePathInALongFolder,
-         "the path of ZEL.exe in the folder \"" + std::string(kLongFolder.begin(), kLongFolder.end()) +
+         "the path of ZEL.exe in the folder \"" + kLongFolderBytes +
              "\" would be longer than 259 characters: error 206: "},
     };
     for (const Case& c : cases) {
