@@ -17,12 +17,14 @@ using testing_support::Scenario;
 // The tool's one library and the helpers that libraries of device setup load.
 constexpr const wchar_t* kPlantedNames[] = {L"setupapi.dll", L"version.dll", L"cfgmgr32.dll", L"devobj.dll"};
 
-std::wstring MarkersIn(const std::filesystem::path& folder)
+// The markers that loaded DLLs left in `folder`, removed as they are listed.
+std::wstring TakeMarkers(const std::filesystem::path& folder)
 {
     std::wstring found;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() == L".loaded") {
             found += entry.path().filename().wstring() + L" ";
+            std::filesystem::remove(entry.path());
         }
     }
     return found;
@@ -44,12 +46,7 @@ TEST(PlantedDll, NothingFromTheToolsFolderRunsInsideIt)
     SetDllDirectoryW(nullptr);
     ASSERT_NE(control, nullptr);
     FreeLibrary(control);
-    ASSERT_NE(MarkersIn(scenario.Folder()), L"") << "the planted DLL was not loaded: the test would prove nothing";
-    for (const auto& entry : std::filesystem::directory_iterator(scenario.Folder())) {
-        if (entry.path().extension() == L".loaded") {
-            std::filesystem::remove(entry.path());
-        }
-    }
+    ASSERT_NE(TakeMarkers(scenario.Folder()), L"") << "the planted DLL was not loaded: the test would prove nothing";
 
     struct Case {
         const char* ini;  // nullptr: no configuration
@@ -65,7 +62,7 @@ TEST(PlantedDll, NothingFromTheToolsFolderRunsInsideIt)
             scenario.WriteFile(L"CpuInfo.ini", c.ini);
         }
         const RunResult run = scenario.Run(Capture::kFile);
-        EXPECT_EQ(MarkersIn(scenario.Folder()), L"") << "planted DLLs were loaded";
+        EXPECT_EQ(TakeMarkers(scenario.Folder()), L"") << "planted DLLs were loaded";
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.exitCode, 0u);
