@@ -11,8 +11,14 @@ set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(CMAKE_SYSROOT /usr/x86_64-w64-mingw32)
 
 # GCC's MinGW C++ library and run-time support, where Debian's clang does not look by itself
-# (without -nostdinc++ it would take the host's C++ headers).
-set(MINGW_GCC_DIR /usr/lib/gcc/x86_64-w64-mingw32/12-posix)
+# (without -nostdinc++ it would take the host's C++ headers). Its folder is named for GCC's
+# version (12-posix on Debian 12, 14-posix on 13): the compiler itself says where it is.
+execute_process(COMMAND x86_64-w64-mingw32-g++-posix -print-libgcc-file-name
+                OUTPUT_VARIABLE mingw_libgcc OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE mingw_result)
+if(NOT mingw_result EQUAL 0 OR NOT EXISTS "${mingw_libgcc}")
+  message(FATAL_ERROR "x86_64-w64-mingw32-g++-posix could not say where its libraries are (${mingw_libgcc})")
+endif()
+get_filename_component(MINGW_GCC_DIR "${mingw_libgcc}" DIRECTORY)
 set(CMAKE_CXX_FLAGS_INIT "-nostdinc++ -isystem ${MINGW_GCC_DIR}/include/c++ -isystem ${MINGW_GCC_DIR}/include/c++/x86_64-w64-mingw32 -isystem ${MINGW_GCC_DIR}/include/c++/backward")
 # GCC's posix-thread C++ library needs winpthread after it: GCC's driver adds it by itself,
 # clang's with -pthread. The compile flags reach the link too, where -nostdinc++ does nothing.

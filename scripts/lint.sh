@@ -11,7 +11,9 @@ clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h')
 echo "clang-format: every file as formatted"
 
 cmake --preset mingw >/dev/null  # writes compile_commands.json
-gxx=/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++
+# GCC's C++ headers for MinGW, in a folder named for GCC's version: the compiler says which.
+gxx=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")/include/c++
+[ -d "$gxx" ] || { echo "lint.sh: no MinGW C++ headers at $gxx" >&2; exit 1; }
 target_args=(--target=x86_64-w64-mingw32 --sysroot=/usr/x86_64-w64-mingw32 -nostdinc++
              "-isystem$gxx" "-isystem$gxx/x86_64-w64-mingw32" "-isystem$gxx/backward")
 clang-tidy --quiet -p build/mingw "${target_args[@]/#/--extra-arg=}" $(git ls-files 'src/*.cpp') 2>/dev/null

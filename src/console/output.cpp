@@ -118,7 +118,7 @@ DecimalText::DecimalText(unsigned long value) : start_(std::size(digits_) - 1)
 {
     digits_[start_] = L'\0';
     do {
-        digits_[--start_] = static_cast<wchar_t>(L'0' + value % 10);
+        digits_[--start_] = static_cast<wchar_t>(L'0' + (value % 10));
         value /= 10;
     } while (value != 0);
 }

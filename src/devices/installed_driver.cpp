@@ -37,7 +37,7 @@ public:
     }
 
 private:
-    char (&buffer_)[kRenderCapacity];
+    char* buffer_;  // kRenderCapacity bytes, of which limit_ are used at most
     std::size_t limit_;
     std::size_t used_ = 0;
 };
