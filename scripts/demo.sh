@@ -10,18 +10,12 @@ bash scripts/install-deps.sh
 
 export WINEPREFIX="$PWD/build/demo-prefix" WINEDEBUG=-all
 wine=/usr/lib/wine/wine64
-device_key='HKLM\System\CurrentControlSet\Enum\ROOT\DEMOCPU'
-inf="$WINEPREFIX/drive_c/windows/inf/demo-processor.inf"
-remove_device() {
-  "$wine" reg delete "$device_key" /f </dev/null >/dev/null 2>&1 || true
-  rm -f "$inf"
-}
-trap 'remove_device; sh cmake/wine-session.sh stop' EXIT
+trap 'sh cmake/wine-processor.sh remove; sh cmake/wine-session.sh stop' EXIT
 
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target CpuDriverCheck stand_in_installer >/dev/null
 sh cmake/wine-session.sh start
-remove_device
+sh cmake/wine-processor.sh remove
 
 demo=build/demo
 rm -rf "$demo"
@@ -53,9 +47,7 @@ fi
 
 echo
 echo "== 2. A processor device with the configured provider's driver"
-"$wine" reg add "$device_key\\0000" /v ClassGUID /t REG_SZ /d '{50127DC3-0F36-415E-A6CC-4CB3BE910B65}' /f </dev/null >/dev/null 2>&1
-"$wine" reg add "$device_key\\0000" /v HardwareID /t REG_MULTI_SZ /d 'ROOT\DEMOCPU' /f </dev/null >/dev/null 2>&1
-cp examples/demo-processor.inf "$inf"
+sh cmake/wine-processor.sh add
 run
 if [ -f "$demo/installer-report.txt" ]; then
   echo "-- unexpected: the installer ran"

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/machine_drivers.h"
 #include "support/scenario.h"
 
 namespace {
@@ -17,14 +18,16 @@ using testing_support::Scenario;
 using testing_support::ScopedEnvironment;
 using testing_support::ToolBytes;
 
-const std::string kDecision = "need to install driver\r\nini=Example Provider, driver=\r\n";
-
 // A scenario whose providers differ, with the stand-in installer reporting to a file.
-class InstallerLaunch : public ::testing::Test {
+class InstallerLaunch : public testing_support::MachineDriverTest {
 protected:
-    explicit InstallerLaunch(const std::wstring& label = L"launch") : scenario_(label)
+    explicit InstallerLaunch(const std::wstring& label = L"launch") : scenario_(label) {}
+
+    void SetUp() override
     {
-        scenario_.WriteFile(L"CpuInfo.ini", "[CPU]\r\nProvider=Example Provider\r\n");
+        MachineDriverTest::SetUp();
+        scenario_.WriteFile(L"CpuInfo.ini", testing_support::ConfigurationWith(OtherProvider()));
+        decision_ = Decision(OtherProvider());
     }
 
     std::map<std::string, std::string> Report() const
@@ -40,6 +43,7 @@ protected:
     }
 
     Scenario scenario_;
+    std::string decision_;  // the decision and report lines: the installer is needed
     ScopedEnvironment report_{L"CDC_STANDIN_REPORT", (scenario_.Folder() / L"report.txt").wstring()};
     ScopedEnvironment watch_{L"CDC_STANDIN_WATCH", scenario_.OutputPath().wstring()};
 };
@@ -51,7 +55,7 @@ TEST_F(InstallerLaunch, StartsTheInstallerHiddenWithDashSAndWaits)
     const ScopedEnvironment failing(L"CDC_STANDIN_EXIT", L"7");
     const RunResult run = scenario_.Run(Capture::kFile, scenario_.Folder() / L"..");
 
-    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport());
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0u) << "the installer's exit code is not passed on";
 
@@ -63,9 +67,11 @@ TEST_F(InstallerLaunch, StartsTheInstallerHiddenWithDashSAndWaits)
     // The tool's own working folder, not the installer's.
     EXPECT_EQ(report.at("working_folder"), (scenario_.Folder() / L"..").lexically_normal().parent_path().string());
     // Everything up to the start reached the output file before the installer ran.
-    EXPECT_EQ(report.at("tool_output_at_start"),
-              "need to install driver\\r\\nini=Example Provider, driver=\\r\\nzelPath: " +
-                  scenario_.InstallerPath().string() + "\\r\\nStart Install\\r\\n");
+    std::string atStart = decision_ + "zelPath: " + scenario_.InstallerPath().string() + "\r\nStart Install\r\n";
+    for (std::size_t end = atStart.find("\r\n"); end != std::string::npos; end = atStart.find("\r\n", end)) {
+        atStart.replace(end, 2, "\\r\\n");  // as the stand-in writes them
+    }
+    EXPECT_EQ(report.at("tool_output_at_start"), atStart);
     EXPECT_EQ(report.count("finished"), 1u) << "the tool ended before its installer";
 }
 
@@ -73,7 +79,7 @@ TEST_F(InstallerLaunch, ReportsTheSameThroughAPipe)
 {
     scenario_.AddStandInInstaller();
     const RunResult run = scenario_.Run(Capture::kPipe);
-    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport());
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Report().count("finished"), 1u);
 }
@@ -95,7 +101,7 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
         }
         for (const Capture capture : {Capture::kFile, Capture::kPipe}) {
             const RunResult run = scenario_.Run(capture);
-            EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+            EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport());
             EXPECT_EQ(run.exitCode, 0u);
             const std::string start = "CpuDriverCheck: the installer \"" +
                                       ToolBytes(scenario_.InstallerPath().wstring()) + "\" was not started: error " +
@@ -128,7 +134,7 @@ TEST_F(InstallerLaunch, OutlivesAnInstallerThatCrashes)
     const ScopedEnvironment crash(L"CDC_STANDIN_CRASH", L"1");
     const RunResult run = scenario_.Run(Capture::kFile);
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport());
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0u);
     const auto report = Report();
@@ -145,7 +151,7 @@ TEST_F(InstallerLaunchWithSpaces, StartsTheInstallerFromAFolderWithSpaces)
 {
     scenario_.AddStandInInstaller();
     const RunResult run = scenario_.Run(Capture::kFile);
-    EXPECT_EQ(run.out, kDecision + scenario_.LaunchReport());
+    EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport());
     EXPECT_EQ(run.err, "");
     const auto report = Report();
     EXPECT_EQ(report.at("command_line"), "[ -s]") << "the path goes only as the application name";

@@ -51,7 +51,8 @@ cmp -s "$work/signed/CpuDriverCheck.exe" "$work/tampered.exe" && fail "the byte 
 
 for kind in unsigned signed; do
   cp "$bin/stand_in_installer.exe" "$work/$kind/ZEL.exe"
-  printf '[CPU]\r\nProvider=Example Provider\r\n' >"$work/$kind/CpuInfo.ini"
+  # A provider that no machine has: the installer runs, whatever the processors carry.
+  printf '[CPU]\r\nProvider=Signing Test Provider\r\n' >"$work/$kind/CpuInfo.ini"
 done
 # The same folder for both runs, so that the printed paths are the same too.
 run() {

@@ -51,8 +51,8 @@ bool RunningUnderWine()
 
 WineDeviceRecords::~WineDeviceRecords()
 {
-    for (const std::wstring& enumerator : enumerators_) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kEnumKey) + L"\\" + enumerator).c_str());
+    for (const std::wstring& device : devices_) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kEnumKey) + L"\\" + device).c_str());
     }
     for (const std::wstring& inf : infs_) {
         DeleteFileW(inf.c_str());
@@ -64,9 +64,11 @@ void WineDeviceRecords::AddProcessor(const std::wstring& instancePath, const std
     if (!RunningUnderWine()) {
         throw std::logic_error("device records are only ever added to a Wine prefix");
     }
-    const std::wstring enumerator = instancePath.substr(0, instancePath.find(L'\\'));
-    if (std::find(enumerators_.begin(), enumerators_.end(), enumerator) == enumerators_.end()) {
-        enumerators_.push_back(enumerator);
+    // Enumerator\device: the key to delete again, and nothing above it, which holds the
+    // prefix's own devices too.
+    const std::wstring device = instancePath.substr(0, instancePath.rfind(L'\\'));
+    if (std::find(devices_.begin(), devices_.end(), device) == devices_.end()) {
+        devices_.push_back(device);
     }
     HKEY key = nullptr;
     const std::wstring path = std::wstring(kEnumKey) + L"\\" + instancePath;

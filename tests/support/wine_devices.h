@@ -24,8 +24,8 @@ public:
     void AddDriverInf(const std::wstring& fileName, const std::wstring& provider, const std::wstring& hardwareId);
 
 private:
-    std::vector<std::wstring> enumerators_;  // Enum subkeys to delete
-    std::vector<std::wstring> infs_;         // INF paths to delete
+    std::vector<std::wstring> devices_;  // Enum subkeys (enumerator\device) to delete
+    std::vector<std::wstring> infs_;     // INF paths to delete
 };
 
 }  // namespace testing_support
