@@ -3,6 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest openssl osslsigncode zip unzip gcovr clang clang-format clang-tidy)
+# npx checks the Windows workflow in CI; a machine image may bring Node.js of its own.
+command -v npx >/dev/null || packages+=(nodejs npm)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
