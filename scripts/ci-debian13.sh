@@ -13,8 +13,8 @@ command -v debootstrap >/dev/null || {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
 }
 # The archive that apt uses here (DEBIAN_MIRROR overrides it).
-mirror=${DEBIAN_MIRROR:-$(sed -n -E 's#^(URIs:|deb( \[[^]]*\])?) +(https?://[^ ]+/debian)/?( .*)?$#\3#p' \
-  /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null | head -n 1)}
+mirror=${DEBIAN_MIRROR:-$(cat /etc/apt/sources.list /etc/apt/sources.list.d/* 2>/dev/null |
+  sed -n -E 's#^(URIs:|deb( \[[^]]*\])?) +(https?://[^ ]+/debian)/?( .*)?$#\3#p' | head -n 1 || true)}
 mirror=${mirror:-http://deb.debian.org/debian}
 
 root=$PWD/build/debian13/root
