@@ -26,6 +26,16 @@ bool ReadModulePathInto(ModulePathReader readModulePath, wchar_t* buffer, std::s
     return true;
 }
 
+// A drive letter, a colon and a backslash, or two backslashes (a share, or a \\?\ path). Any other
+// path is taken relative to the working folder or drive, which must never supply the tool's
+// companions (Wine reports a start from a share as "UNC\server\share\...").
+bool IsFullyQualified(const wchar_t* path)
+{
+    const bool driveLetter = (path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z');
+    return (driveLetter && path[1] == L':' && path[2] == kDirectorySeparator) ||
+           (path[0] == kDirectorySeparator && path[1] == kDirectorySeparator);
+}
+
 }  // namespace
 
 const wchar_t* FindLastChar(const wchar_t* text, wchar_t unit)
@@ -70,7 +80,7 @@ bool BuildSiblingPath(const wchar_t* name, PathBuffer& result, ModulePathReader 
         return false;
     }
     const wchar_t* const separator = FindLastChar(modulePath, kDirectorySeparator);
-    if (separator == nullptr) {
+    if (separator == nullptr || !IsFullyQualified(modulePath)) {
         SetLastError(ERROR_BAD_PATHNAME);
         return false;
     }
@@ -96,9 +106,13 @@ void ReportSiblingPathFailure(const wchar_t* consequence, const wchar_t* name, D
         modulePath[separator - modulePath] = L'\0';  // the folder, without its final backslash
         const console::DecimalText longest(static_cast<unsigned long>(kPathCapacity - 1));
         console::ReportError(L"%s: the path of %s in the folder \"%s\" would be longer than %s characters",
-                             {consequence, name, modulePath, longest.Text()}, error);
+                             {consequence, name, modulePath, longest.Text()}, error, name);
+    } else if (error == ERROR_BAD_PATHNAME && separator == nullptr && modulePath != nullptr) {
+        console::ReportError(L"%s: the tool's own path \"%s\" names no folder", {consequence, modulePath}, error,
+                             modulePath);
     } else if (error == ERROR_BAD_PATHNAME && modulePath != nullptr) {
-        console::ReportError(L"%s: the tool's own path \"%s\" names no folder", {consequence, modulePath}, error);
+        console::ReportError(L"%s: the tool's own path \"%s\" is not a full path", {consequence, modulePath}, error,
+                             modulePath);
     } else {
         console::ReportError(L"%s: the tool's own path could not be read", {consequence}, error);
     }

@@ -29,8 +29,9 @@ wchar_t* ReadModulePath(PathBuffer& shortPath, ModulePathReader readModulePath);
 
 // Writes the running executable's folder, backslash included, followed by `name` into `result`.
 // Returns false, with `result` empty and the reason in the thread's last error, when the
-// executable's path cannot be read, holds no backslash, or the joined path does not fit in
-// kPathCapacity units.
+// executable's path cannot be read, holds no backslash, is not fully qualified (a drive letter,
+// colon and backslash, or two backslashes), or the joined path does not fit in kPathCapacity
+// units.
 bool BuildSiblingPath(const wchar_t* name, PathBuffer& result);
 
 // As above, with the module path read by `readModulePath` (tests pass a scripted one).

@@ -26,9 +26,13 @@ DWORD WINAPI UnreadableModulePath(HMODULE, LPWSTR, DWORD)
     return 0;
 }
 
-DWORD WINAPI ModulePathWithoutAFolder(HMODULE, LPWSTR buffer, DWORD capacity)
+constexpr wchar_t kWithoutAFolder[] = L"CpuDriverCheck.exe";
+constexpr wchar_t kShareUnderWine[] = L"UNC\\srv\\share\\CpuDriverCheck.exe";  // relative: never the working folder
+
+template <const wchar_t* kPath>
+DWORD WINAPI FixedModulePath(HMODULE, LPWSTR buffer, DWORD capacity)
 {
-    const std::wstring path = L"CpuDriverCheck.exe";
+    const std::wstring path = kPath;
     path.copy(buffer, capacity - 1);
     buffer[path.size()] = L'\0';
     return static_cast<DWORD>(path.size());
@@ -55,8 +59,10 @@ TEST(LaunchInstaller, WithoutAPathStartsNothingAndSaysWhy)
         std::string reason;
     } const cases[] = {
         {"own path unreadable", UnreadableModulePath, "the tool's own path could not be read: error 5: "},
-        {"own path without a folder", ModulePathWithoutAFolder,
+        {"own path without a folder", FixedModulePath<kWithoutAFolder>,
          "the tool's own path \"CpuDriverCheck.exe\" names no folder: error 161: "},
+        {"own path not a full path", FixedModulePath<kShareUnderWine>,
+         "the tool's own path \"UNC\\srv\\share\\CpuDriverCheck.exe\" is not a full path: error 161: "},
         {"folder too long", ModulePathInALongFolder,
          "the path of ZEL.exe in the folder \"" + kLongFolderBytes +
              "\" would be longer than 259 characters: error 206: "},

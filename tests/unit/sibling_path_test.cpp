@@ -147,6 +147,7 @@ TEST(BuildSiblingPath, FailsWithAnEmptyResult)
     } const cases[] = {
         {"module path unreadable", {L"C:\\a\\tool.exe", true, true}, ERROR_ACCESS_DENIED},
         {"no backslash", {L"tool.exe", false, true}, ERROR_BAD_PATHNAME},
+        {"relative (a share's path under Wine)", {L"UNC\\srv\\share\\tool.exe", false, true}, ERROR_BAD_PATHNAME},
         {"no room for the name",
          {PrefixOfLength(250) + L"CpuDriverCheck.exe", false, true},
          ERROR_FILENAME_EXCED_RANGE},
