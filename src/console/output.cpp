@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <iterator>
 
 namespace console {
@@ -123,22 +124,48 @@ DecimalText::DecimalText(unsigned long value) : start_(std::size(digits_) - 1)
     } while (value != 0);
 }
 
-SystemErrorText::SystemErrorText(unsigned long error)
+SystemErrorText::SystemErrorText(unsigned long error, const wchar_t* file)
 {
+    wchar_t raw[kSystemTextCapacity] = {};
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                       nullptr, error, 0, text_, static_cast<DWORD>(std::size(text_)), nullptr);
-    // The system's texts end with line breaks or spaces.
-    for (DWORD end = length; end > 0 && (text_[end - 1] == L' ' || text_[end - 1] == L'\r' || text_[end - 1] == L'\n');
-         --end) {
-        text_[end - 1] = L'\0';
+                       nullptr, error, 0, raw, static_cast<DWORD>(std::size(raw)), nullptr);
+    std::size_t used = 0;
+    const auto put = [this, &used](wchar_t unit) {
+        if (used + 1 < std::size(text_)) {
+            text_[used++] = unit;
+        }
+    };
+    // An insert ("%1", or "%1!s!" with a format) stands for the file that the message is about.
+    for (DWORD i = 0; i < length; ++i) {
+        if (raw[i] != L'%' || raw[i + 1] < L'1' || raw[i + 1] > L'9') {
+            put(raw[i]);
+            continue;
+        }
+        ++i;  // the insert's first digit; more may follow
+        while (raw[i + 1] >= L'0' && raw[i + 1] <= L'9') {
+            ++i;
+        }
+        if (raw[i + 1] == L'!') {
+            const wchar_t* const end = std::wcschr(raw + i + 2, L'!');
+            i = end == nullptr ? i : static_cast<DWORD>(end - raw);
+        }
+        for (const wchar_t* unit = file; unit != nullptr && *unit != L'\0'; ++unit) {
+            put(*unit);
+        }
     }
+    // The system's texts end with line breaks or spaces.
+    while (used > 0 && (text_[used - 1] == L' ' || text_[used - 1] == L'\r' || text_[used - 1] == L'\n')) {
+        --used;
+    }
+    text_[used] = L'\0';
 }
 
-void ReportError(const wchar_t* what, std::initializer_list<const wchar_t*> args, unsigned long error)
+void ReportError(const wchar_t* what, std::initializer_list<const wchar_t*> args, unsigned long error,
+                 const wchar_t* file)
 {
     const DecimalText code(error);
-    const SystemErrorText text(error);
+    const SystemErrorText text(error, file);
     OutputStream& out = StandardError();
     out.Append(L"CpuDriverCheck: ", {});
     out.Append(what, args);

@@ -66,19 +66,23 @@ private:
 OutputStream& StandardOutput();
 OutputStream& StandardError();
 
-// The system's own text for an error code, on one line (no trailing line break or space).
+constexpr std::size_t kSystemTextCapacity = 512;
+
+// The system's own text for an error code, on one line (no trailing line break or space). Its
+// inserts ("%1 is not a valid Win32 application.") are filled with `file`, or left out.
 class SystemErrorText {
 public:
-    explicit SystemErrorText(unsigned long error);
+    explicit SystemErrorText(unsigned long error, const wchar_t* file = nullptr);
     [[nodiscard]] const wchar_t* Text() const { return text_; }
 
 private:
-    wchar_t text_[512] = {};
+    wchar_t text_[2 * kSystemTextCapacity] = {};  // room for the text and a path
 };
 
 // One line on standard error: "CpuDriverCheck: ", then `what` (a wide format with its texts),
-// then ": error <code>: <the system's text>".
-void ReportError(const wchar_t* what, std::initializer_list<const wchar_t*> args, unsigned long error);
+// then ": error <code>: <the system's text>", its inserts filled with `file` (see above).
+void ReportError(const wchar_t* what, std::initializer_list<const wchar_t*> args, unsigned long error,
+                 const wchar_t* file = nullptr);
 
 // Makes `stream` stand for standard output or standard error for the life of this object, then
 // restores the one before it. For tests that watch what the tool writes.

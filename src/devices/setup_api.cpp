@@ -25,7 +25,7 @@ bool Find(const LibraryLoader& loader, HMODULE library, const char* name, Functi
     for (std::size_t i = 0; name[i] != '\0' && i + 1 < std::size(wideName); ++i) {
         wideName[i] = static_cast<wchar_t>(name[i]);
     }
-    console::ReportError(L"%s has no function %s", {kSetupApiLibrary, wideName}, error);
+    console::ReportError(L"%s has no function %s", {kSetupApiLibrary, wideName}, error, kSetupApiLibrary);
     return false;
 }
 
@@ -41,7 +41,8 @@ SystemSetupApi::SystemSetupApi(const LibraryLoader& loader)
     : loader_(loader), library_(loader.load(kSetupApiLibrary, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
 {
     if (library_ == nullptr) {
-        console::ReportError(L"%s could not be loaded from the system folder", {kSetupApiLibrary}, GetLastError());
+        console::ReportError(L"%s could not be loaded from the system folder", {kSetupApiLibrary}, GetLastError(),
+                             kSetupApiLibrary);
         return;
     }
     complete_ = Find(loader_, library_, "SetupDiGetClassDevsW", api_.getClassDevs) &&

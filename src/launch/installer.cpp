@@ -66,7 +66,7 @@ void LaunchInstaller(files::ModulePathReader readModulePath)
                            installer.Receive())) {
             WaitForSingleObject(installer.Process(), INFINITE);
         } else {
-            console::ReportError(L"the installer \"%s\" was not started", {path}, GetLastError());
+            console::ReportError(L"the installer \"%s\" was not started", {path}, GetLastError(), path);
         }
     }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -49,6 +51,17 @@ TEST(Output, NarrowsEachUnitToOneByte)
               }),
               "ini=Pr\xf6vider \xff?, driver=???.\r\n");
     EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"[%s]", {L"\x7f\x80\x9f\xa0"}); }), "[\x7f\x80\x9f\xa0]");
+}
+
+TEST(Output, FillsTheSystemsInsertsWithTheFileOrLeavesThemOut)
+{
+    // "%1 is not a valid Win32 application." on Windows, "Bad EXE format for %1." under Wine.
+    const std::wstring filled = console::SystemErrorText(ERROR_BAD_EXE_FORMAT, L"C:\\x\\ZEL.exe").Text();
+    const std::wstring bare = console::SystemErrorText(ERROR_BAD_EXE_FORMAT).Text();
+    EXPECT_NE(filled.find(L"C:\\x\\ZEL.exe"), std::wstring::npos) << filled;
+    EXPECT_EQ(filled.find(L'%'), std::wstring::npos) << filled;
+    EXPECT_EQ(bare.find(L'%'), std::wstring::npos) << bare;
+    EXPECT_GT(bare.size(), 5u) << bare;
 }
 
 TEST(Output, FillsEachPlaceholderInTurn)
