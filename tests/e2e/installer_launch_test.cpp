@@ -142,6 +142,20 @@ TEST_F(InstallerLaunch, OutlivesAnInstallerThatCrashes)
     EXPECT_EQ(report.count("finished"), 0u);
 }
 
+TEST_F(InstallerLaunch, TheInstallersOwnOutputLandsBetweenStartAndFinish)
+{
+    // Started with creation flags 0, the installer shares the tool's console: its standard
+    // handles are the tool's, although none is inherited.
+    scenario_.AddStandInInstaller();
+    const ScopedEnvironment say(L"CDC_STANDIN_SAY", L"1");
+    const std::string zelPath = "zelPath: " + ToolBytes(scenario_.InstallerPath().wstring()) + "\r\n";
+    for (const Capture capture : {Capture::kFile, Capture::kPipe}) {
+        const RunResult run = scenario_.Run(capture);
+        EXPECT_EQ(run.out, decision_ + zelPath + "Start Install\r\nstand-in: standard output\r\nFinish Install");
+        EXPECT_EQ(run.err, "stand-in: standard error\r\n");
+    }
+}
+
 class InstallerLaunchWithSpaces : public InstallerLaunch {
 protected:
     InstallerLaunchWithSpaces() : InstallerLaunch(L"Program Files (x86) Vendor Tools") {}

@@ -5,6 +5,7 @@
 //   CDC_STANDIN_SLEEP_MS   milliseconds to sleep before the last line
 //   CDC_STANDIN_EXIT    exit code
 //   CDC_STANDIN_CRASH   when set, ends with an access violation instead
+//   CDC_STANDIN_SAY     when set, writes a line to its standard output and one to its error
 #include <windows.h>
 
 #include <cstdlib>
@@ -93,6 +94,11 @@ int wmain()
     }
     report.flush();
 
+    if (!Environment(L"CDC_STANDIN_SAY").empty()) {
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "stand-in: standard output\r\n", 27, &written, nullptr);
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), "stand-in: standard error\r\n", 26, &written, nullptr);
+    }
     const std::wstring sleep = Environment(L"CDC_STANDIN_SLEEP_MS");
     if (!sleep.empty()) {
         Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));
