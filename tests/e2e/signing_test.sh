@@ -1,8 +1,9 @@
 #!/bin/sh
 # Signing end to end with a throwaway code-signing certificate: scripts/sign.sh signs a copy of
 # the built exe without ever printing the password; the signature verifies against that
-# certificate; one flipped byte breaks it; and the signed copy, run under Wine, writes exactly
-# what the unsigned exe writes. Without a certificate the file is left as it is.
+# certificate; one flipped byte breaks it; a certificate file without a password works too; and
+# the signed copy, run under Wine, writes exactly what the unsigned exe writes. Without a
+# certificate the file is left as it is.
 # Usage: signing_test.sh WINE_LOADER BUILD_BIN_DIR SOURCE_DIR
 set -eu
 wine=$1
@@ -36,6 +37,12 @@ CODE_SIGNING_PFX="$work/cert.pfx" CODE_SIGNING_PASSWORD="$password" CODE_SIGNING
   bash "$source/scripts/sign.sh" "$work/signed/CpuDriverCheck.exe" >"$work/sign.log" 2>&1 || fail "sign.sh: $(cat "$work/sign.log")"
 ! grep -q "$password" "$work/sign.log" || fail "the password was printed"
 [ -z "$(find "$work/signed" -name '.signing.*')" ] || fail "a temporary file was left beside the exe"
+
+# A certificate file without a password (sign.sh verifies what it signs against CODE_SIGNING_CA).
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.crt" -out "$work/nopass.pfx" -passout pass:
+cp "$bin/CpuDriverCheck.exe" "$work/nopass.exe"
+env -u CODE_SIGNING_PASSWORD CODE_SIGNING_PFX="$work/nopass.pfx" CODE_SIGNING_CA="$work/cert.crt" \
+  bash "$source/scripts/sign.sh" "$work/nopass.exe" >"$work/nopass.log" 2>&1 || fail "without a password: $(cat "$work/nopass.log")"
 
 osslsigncode verify -in "$work/signed/CpuDriverCheck.exe" -CAfile "$work/cert.crt" >"$work/verify.log" 2>&1 ||
   fail "the signed exe does not verify: $(cat "$work/verify.log")"
