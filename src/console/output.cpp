@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <iterator>
 
 namespace console {
@@ -136,22 +135,15 @@ SystemErrorText::SystemErrorText(unsigned long error, const wchar_t* file)
             text_[used++] = unit;
         }
     };
-    // An insert ("%1", or "%1!s!" with a format) stands for the file that the message is about.
+    // An insert (%1 to %9) stands for the file that the message is about.
     for (DWORD i = 0; i < length; ++i) {
-        if (raw[i] != L'%' || raw[i + 1] < L'1' || raw[i + 1] > L'9') {
-            put(raw[i]);
-            continue;
-        }
-        ++i;  // the insert's first digit; more may follow
-        while (raw[i + 1] >= L'0' && raw[i + 1] <= L'9') {
+        if (raw[i] == L'%' && raw[i + 1] >= L'1' && raw[i + 1] <= L'9') {
             ++i;
-        }
-        if (raw[i + 1] == L'!') {
-            const wchar_t* const end = std::wcschr(raw + i + 2, L'!');
-            i = end == nullptr ? i : static_cast<DWORD>(end - raw);
-        }
-        for (const wchar_t* unit = file; unit != nullptr && *unit != L'\0'; ++unit) {
-            put(*unit);
+            for (const wchar_t* unit = file; unit != nullptr && *unit != L'\0'; ++unit) {
+                put(*unit);
+            }
+        } else {
+            put(raw[i]);
         }
     }
     // The system's texts end with line breaks or spaces.

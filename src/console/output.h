@@ -69,7 +69,8 @@ OutputStream& StandardError();
 constexpr std::size_t kSystemTextCapacity = 512;
 
 // The system's own text for an error code, on one line (no trailing line break or space). Its
-// inserts ("%1 is not a valid Win32 application.") are filled with `file`, or left out.
+// inserts ("%1 is not a valid Win32 application.") are filled with `file`, or left out; a
+// text that would not fit is cut short.
 class SystemErrorText {
 public:
     explicit SystemErrorText(unsigned long error, const wchar_t* file = nullptr);

@@ -62,6 +62,8 @@ TEST(Output, FillsTheSystemsInsertsWithTheFileOrLeavesThemOut)
     EXPECT_EQ(filled.find(L'%'), std::wstring::npos) << filled;
     EXPECT_EQ(bare.find(L'%'), std::wstring::npos) << bare;
     EXPECT_GT(bare.size(), 5u) << bare;
+    const std::wstring cut = console::SystemErrorText(ERROR_BAD_EXE_FORMAT, std::wstring(5000, L'x').c_str()).Text();
+    EXPECT_EQ(cut.size(), 2 * console::kSystemTextCapacity - 1);
 }
 
 TEST(Output, FillsEachPlaceholderInTurn)
