@@ -34,9 +34,15 @@ start=$SECONDS
 debootstrap --variant=minbase trixie "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
   { tail -n 20 "$root.debootstrap.log"; exit 1; }
 echo "Debian 13 root from $mirror ($((SECONDS - start)) s)"
+# The host's network settings: its name servers, and the certificate authorities it trusts
+# beyond Debian's (a TLS-inspecting proxy's, for one), which the root's ca-certificates takes in.
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+if compgen -G '/usr/local/share/ca-certificates/*.crt' >/dev/null; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+fi
 git clone -q . "$root/root/src"
-git -C "$root/root/src" checkout -q --detach "$(git rev-parse HEAD)"
+git -C "$root/root/src" checkout -q -B ci "$(git rev-parse HEAD)"
 
 # Inside: git for the build's time stamp and the reproducibility check; the project's own
 # scripts install the rest, as on any fresh machine.
