@@ -25,8 +25,6 @@ namespace testing_support {
 
 namespace {
 
-constexpr wchar_t kProcessorClass[] = L"{50127DC3-0F36-415E-A6CC-4CB3BE910B65}";
-
 bool SameText(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
 // The texts of a list that ends with an empty one (REG_MULTI_SZ, a profile section, device IDs).
@@ -58,11 +56,11 @@ std::vector<ProcessorDriver> ConfigurationManagerProcessors()
     std::vector<ProcessorDriver> devices;
     const ULONG filter = CM_GETIDLIST_FILTER_CLASS | CM_GETIDLIST_FILTER_PRESENT;
     ULONG length = 0;
-    if (CM_Get_Device_ID_List_SizeW(&length, kProcessorClass, filter) != CR_SUCCESS) {
+    if (CM_Get_Device_ID_List_SizeW(&length, kProcessorClassText, filter) != CR_SUCCESS) {
         return devices;
     }
     std::wstring ids(length, L'\0');
-    if (CM_Get_Device_ID_ListW(kProcessorClass, ids.data(), length, filter) != CR_SUCCESS) {
+    if (CM_Get_Device_ID_ListW(kProcessorClassText, ids.data(), length, filter) != CR_SUCCESS) {
         return devices;
     }
     for (std::wstring& id : Strings(ids.c_str())) {
@@ -189,7 +187,7 @@ std::vector<ProcessorDriver> PrefixProcessors()
     std::vector<ProcessorDriver> devices;
     for (const std::wstring& device : KeysBelow(enumKey, 3)) {
         const std::vector<std::wstring> classGuid = RegistryTexts(enumKey + L"\\" + device, L"ClassGUID");
-        if (classGuid.size() != 1 || !SameText(classGuid[0], kProcessorClass)) {
+        if (classGuid.size() != 1 || !SameText(classGuid[0], kProcessorClassText)) {
             continue;
         }
         ProcessorDriver driver{device, L"", 0};

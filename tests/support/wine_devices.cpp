@@ -11,7 +11,6 @@ namespace testing_support {
 namespace {
 
 constexpr wchar_t kEnumKey[] = L"System\\CurrentControlSet\\Enum";
-constexpr wchar_t kProcessorClassText[] = L"{50127DC3-0F36-415E-A6CC-4CB3BE910B65}";
 
 std::wstring InfFolder()
 {

@@ -7,6 +7,9 @@
 
 namespace testing_support {
 
+// The processor device class, as device keys and INF files write it.
+constexpr wchar_t kProcessorClassText[] = L"{50127DC3-0F36-415E-A6CC-4CB3BE910B65}";
+
 // True when running under Wine (ntdll exports wine_get_version).
 bool RunningUnderWine();
 
