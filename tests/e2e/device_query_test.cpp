@@ -21,12 +21,9 @@ protected:
             GTEST_SKIP() << "changes device records: only in a Wine prefix";
         }
         // The expectations below hold only when these tests' devices are the prefix's only ones.
-        std::wstring own;
-        for (const testing_support::ProcessorDriver& driver : testing_support::ProcessorDrivers()) {
-            own += L" " + driver.device;
-        }
+        const std::vector<testing_support::ProcessorDriver> own = testing_support::ProcessorDrivers();
         if (!own.empty()) {
-            GTEST_SKIP() << "the prefix has processor devices of its own:" << own;
+            GTEST_SKIP() << "the prefix has processor devices of its own: " << testing_support::Names(own);
         }
     }
 

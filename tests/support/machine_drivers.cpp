@@ -206,6 +206,13 @@ std::vector<ProcessorDriver> PrefixProcessors()
     return devices;
 }
 
+}  // namespace
+
+std::vector<ProcessorDriver> ProcessorDrivers()
+{
+    return RunningUnderWine() ? PrefixProcessors() : ConfigurationManagerProcessors();
+}
+
 std::wstring Names(const std::vector<ProcessorDriver>& drivers)
 {
     std::wstring names;
@@ -213,13 +220,6 @@ std::wstring Names(const std::vector<ProcessorDriver>& drivers)
         names += (names.empty() ? L"" : L", ") + driver.device + L" \"" + driver.provider + L"\"";
     }
     return names;
-}
-
-}  // namespace
-
-std::vector<ProcessorDriver> ProcessorDrivers()
-{
-    return RunningUnderWine() ? PrefixProcessors() : ConfigurationManagerProcessors();
 }
 
 std::string ConfigurationWith(const std::wstring& provider)

@@ -23,6 +23,9 @@ struct ProcessorDriver {
 // The present processor-class devices and their drivers.
 std::vector<ProcessorDriver> ProcessorDrivers();
 
+// The devices and their providers, for a test's message: `ROOT\CPU\0000 "Provider", ...`.
+std::wstring Names(const std::vector<ProcessorDriver>& drivers);
+
 // The processor section of a configuration, UTF-16 so that any provider text reaches the tool.
 std::string ConfigurationWith(const std::wstring& provider);
 
