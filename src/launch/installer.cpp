@@ -14,14 +14,14 @@ namespace {
 // Owns the handles that CreateProcessW returns; closes the thread's, then the process's.
 class ProcessHandles {
 public:
-    ProcessHandles() = default;
+    explicit ProcessHandles(const ProcessApi& api) : api_(api) {}
     ~ProcessHandles()
     {
         if (info_.hThread != nullptr) {
-            CloseHandle(info_.hThread);
+            api_.closeHandle(info_.hThread);
         }
         if (info_.hProcess != nullptr) {
-            CloseHandle(info_.hProcess);
+            api_.closeHandle(info_.hProcess);
         }
     }
     ProcessHandles(const ProcessHandles&) = delete;
@@ -31,14 +31,21 @@ public:
     [[nodiscard]] HANDLE Process() const { return info_.hProcess; }
 
 private:
+    const ProcessApi& api_;
     PROCESS_INFORMATION info_{};
 };
 
 }  // namespace
 
+const ProcessApi& SystemProcessApi()
+{
+    static const ProcessApi api = {::CreateProcessW, ::WaitForSingleObject, ::CloseHandle};
+    return api;
+}
+
 void LaunchInstaller() { LaunchInstaller(GetModuleFileNameW); }
 
-void LaunchInstaller(files::ModulePathReader readModulePath)
+void LaunchInstaller(files::ModulePathReader readModulePath, const ProcessApi& api)
 {
     files::PathBuffer path;
     const bool formed = files::BuildSiblingPath(kInstallerFileName, path, readModulePath);
@@ -61,10 +68,10 @@ void LaunchInstaller(files::ModulePathReader readModulePath)
     } else {
         wchar_t commandLine[std::size(kInstallerCommandLine)];  // CreateProcessW may write into it
         std::wmemcpy(commandLine, kInstallerCommandLine, std::size(commandLine));
-        ProcessHandles installer;
-        if (CreateProcessW(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           installer.Receive())) {
-            WaitForSingleObject(installer.Process(), INFINITE);
+        ProcessHandles installer(api);
+        if (api.createProcess(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              installer.Receive())) {
+            api.waitForSingleObject(installer.Process(), INFINITE);
         } else {
             console::ReportError(L"the installer \"%s\" was not started", {path}, GetLastError(), path);
         }

@@ -26,6 +26,7 @@ DWORD WINAPI UnreadableModulePath(HMODULE, LPWSTR, DWORD)
     return 0;
 }
 
+constexpr wchar_t kInTools[] = L"C:\\Tools\\CpuDriverCheck.exe";
 constexpr wchar_t kWithoutAFolder[] = L"CpuDriverCheck.exe";
 constexpr wchar_t kShareUnderWine[] = L"UNC\\srv\\share\\CpuDriverCheck.exe";  // relative: never the working folder
 
@@ -88,6 +89,55 @@ TEST(LaunchInstaller, WithoutAPathStartsNothingAndSaysWhy)
         EXPECT_EQ(g_errors.substr(0, start.size()), start);
         EXPECT_GT(g_errors.size(), start.size() + 2) << "the system's text follows";
         EXPECT_EQ(g_errors.find('\n'), g_errors.size() - 1) << "one line: " << g_errors;
+    }
+}
+
+// Scripted process calls, each logging what the launch asked of it. The start fails when told to.
+std::wstring g_calls;
+bool g_startFails = false;
+const HANDLE kProcess = reinterpret_cast<HANDLE>(INT_PTR{0x1110});
+const HANDLE kThread = reinterpret_cast<HANDLE>(INT_PTR{0x2220});
+std::wstring Name(HANDLE handle) { return handle == kProcess ? L"process" : handle == kThread ? L"thread" : L"?"; }
+
+BOOL WINAPI ScriptedStart(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                          LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit, DWORD flags, LPVOID environment,
+                          LPCWSTR folder, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION started)
+{
+    MEMORY_BASIC_INFORMATION memory{};
+    VirtualQuery(commandLine, &memory, sizeof memory);  // CreateProcessW may write into it
+    g_calls += std::wstring(L"start ") + application + L" [" + commandLine + L"]" +
+               ((memory.Protect & (PAGE_READWRITE | PAGE_WRITECOPY)) != 0 ? L" writable" : L"") +
+               (processAttributes || threadAttributes || environment || folder ? L", something given" : L"") +
+               L", inherit " + std::to_wstring(inherit) + L", flags " + std::to_wstring(flags) + L", startup " +
+               std::to_wstring(startup->cb) + L"/" + std::to_wstring(startup->dwFlags) + L"/" +
+               std::to_wstring(startup->wShowWindow) + L"; ";
+    *started = {g_startFails ? nullptr : kProcess, g_startFails ? nullptr : kThread, 0, 0};
+    return g_startFails ? FALSE : TRUE;
+}
+DWORD WINAPI ScriptedWait(HANDLE object, DWORD limit)
+{
+    g_calls += L"wait for " + Name(object) +
+               (limit == INFINITE ? L" without limit; " : L" " + std::to_wstring(limit) + L" ms; ");
+    return WAIT_OBJECT_0;
+}
+BOOL WINAPI ScriptedClose(HANDLE object)
+{
+    g_calls += L"close " + Name(object) + L"; ";
+    return TRUE;
+}
+
+TEST(LaunchInstaller, StartsHiddenWithDashSThenWaitsWithoutLimitAndClosesThreadThenProcess)
+{
+    const std::wstring start = L"start C:\\Tools\\ZEL.exe [ -s] writable, inherit 0, flags 0, startup " +
+                               std::to_wstring(sizeof(STARTUPINFOW)) + L"/1/0; ";  // STARTF_USESHOWWINDOW, SW_HIDE
+    for (const bool fails : {false, true}) {
+        g_calls.clear();
+        g_startFails = fails;
+        console::OutputStream watched(Collect, &g_output, console::Delivery::kEachMessage);
+        const console::ScopedStandardOutput redirectOutput(watched);
+        const console::ScopedStandardError redirectErrors(watched);
+        launch::LaunchInstaller(FixedModulePath<kInTools>, {ScriptedStart, ScriptedWait, ScriptedClose});
+        EXPECT_EQ(g_calls, fails ? start : start + L"wait for process without limit; close thread; close process; ");
     }
 }
 
