@@ -83,6 +83,8 @@ TEST(ShippedExe, ImportsOnlyKnownDlls)
     ASSERT_GT(image.size(), 0u);
     const std::set<std::string> imports = ReadPe(image).imports;
     EXPECT_EQ(imports.count("kernel32.dll"), 1u);
+    // Imported, by name, only when wmain calls it: every later load then comes from the system folder.
+    EXPECT_NE(image.find("SetDefaultDllDirectories"), std::string::npos) << "wmain restricts no library loads";
     for (const std::string& dll : imports) {
         const bool runtime = dll == "msvcrt.dll" || dll == "ucrtbase.dll" || dll.rfind("api-ms-win-crt-", 0) == 0;
         EXPECT_TRUE(dll == "kernel32.dll" || dll == "advapi32.dll" || runtime) << "unexpected import " << dll;
