@@ -111,6 +111,16 @@ std::string ToolBytes(const std::wstring& text)
     return bytes;
 }
 
+std::wstring SystemText(DWORD error, const std::wstring& insert)
+{
+    wchar_t text[2048] = {};
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(insert.c_str())};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr,
+                   error, 0, text, static_cast<DWORD>(std::size(text)), reinterpret_cast<va_list*>(inserts));
+    std::wstring line = text;
+    return line.erase(line.find_last_not_of(L" \r\n") + 1);
+}
+
 ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name)
 {
     SetEnvironmentVariableW(name, value.c_str());
@@ -160,7 +170,7 @@ RunResult Scenario::Run(Capture capture, const fs::path& workingFolder, DWORD li
                         const std::wstring& arguments) const
 {
     const fs::path outPath = OutputPath();
-    const fs::path errPath = folder_ / L".stderr";
+    const fs::path errPath = ErrorPath();
     Handle input = CreateInheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);
     Handle error = CreateInheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
     Handle output;

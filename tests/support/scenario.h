@@ -32,6 +32,9 @@ std::string Utf16LeWithBom(const std::wstring& text);
 // The bytes that the tool writes for a UTF-16 text: one per unit, '?' above 0xFF.
 std::string ToolBytes(const std::wstring& text);
 
+// The system's text for `error` on one line, its insert filled by the system with `insert`.
+std::wstring SystemText(DWORD error, const std::wstring& insert = {});
+
 // Sets an environment variable of the test process (and so of the tool and its installer)
 // until the end of the scope.
 class ScopedEnvironment {
@@ -58,6 +61,7 @@ public:
     std::filesystem::path InstallerPath() const { return folder_ / L"ZEL.exe"; }
     // Where Run() sends standard output when it captures to a file.
     std::filesystem::path OutputPath() const { return folder_ / L".stdout"; }
+    std::filesystem::path ErrorPath() const { return folder_ / L".stderr"; }
 
     // Writes `bytes` to a file in the folder (subfolders are created).
     void WriteFile(const std::wstring& name, const std::string& bytes) const;
