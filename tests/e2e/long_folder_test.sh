@@ -45,7 +45,8 @@ make_folder 245
 run_tool 245
 printf 'need to install driver\r\nini=Long Folder Test Provider, driver=\r\nzelPath: %s\\ZEL.exe\r\nStart Install\r\nFinish Install' \
   "$windows_folder" >"$base/expected"
-output | cmp -s - "$base/expected" || fail 245 "standard output: $(od -c "$base/out" | head -n 20)"
+output | cmp -s - "$base/expected" ||
+  fail 245 "standard output: expected $(od -An -c "$base/expected" | head -n 20); written $(od -An -c "$base/out" | head -n 20)"
 [ ! -s "$base/err" ] || fail 245 "standard error: $(cat "$base/err")"
 grep -qx 'command_line=\[ -s\]' "$folder/report.txt" && grep -qx finished "$folder/report.txt" ||
   fail 245 "the installer did not run to its end: $(cat "$folder/report.txt" 2>&1)"
@@ -54,11 +55,12 @@ make_folder 250
 run_tool 250
 # Nothing configured: the decision then depends on the prefix's processors.
 printf 'ini=, driver=\r\n' >"$base/expected"
-output | sed -n 2p | cmp -s - "$base/expected" || fail 250 "standard output: $(od -c "$base/out" | head -n 20)"
+output | sed -n 2p | cmp -s - "$base/expected" ||
+  fail 250 "standard output: expected $(od -An -c "$base/expected") as line 2; written $(od -An -c "$base/out" | head -n 20)"
 expected_err="CpuDriverCheck: the configuration was not read: the path of CpuInfo.ini in the folder \"$windows_folder\" would be longer than 259 characters: error 206: "
 case $(cat "$base/err") in
   "$expected_err"*) ;;
-  *) fail 250 "standard error: $(cat "$base/err")" ;;
+  *) fail 250 "standard error: expected to begin $expected_err; written $(cat "$base/err")" ;;
 esac
 [ "$(wc -l <"$base/err")" -eq 1 ] || fail 250 "standard error is not one line"
 

@@ -72,9 +72,10 @@ run() {
 run unsigned
 run signed
 grep -q 'Finish Install' "$work/unsigned.out" || fail "the unsigned run did not get through: $(cat "$work/unsigned.out")"
-cmp -s "$work/unsigned.out" "$work/signed.out" || fail "standard output differs: $(od -c "$work/signed.out" | head)"
-cmp -s "$work/unsigned.err" "$work/signed.err" || fail "standard error differs: $(cat "$work/signed.err")"
-cmp -s "$work/unsigned.code" "$work/signed.code" || fail "exit code $(cat "$work/signed.code")"
+for stream in out err code; do  # both sides of each, as bytes
+  cmp -s "$work/unsigned.$stream" "$work/signed.$stream" ||
+    fail "$stream differs: unsigned: $(od -An -c "$work/unsigned.$stream" | head); signed: $(od -An -c "$work/signed.$stream" | head)"
+done
 
 [ "$failures" -eq 0 ] && echo "signing: passed"
 exit "$failures"
