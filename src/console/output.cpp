@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <iterator>
 
 namespace console {
@@ -10,6 +11,16 @@ namespace {
 
 constexpr char kUnrepresentable = '?';
 constexpr wchar_t kLastSingleByteUnit = 0xFF;
+
+constexpr wchar_t kFirstHighSurrogate = 0xD800;
+constexpr wchar_t kFirstLowSurrogate = 0xDC00;
+constexpr wchar_t kLastLowSurrogate = 0xDFFF;
+constexpr unsigned long kFirstSupplementary = 0x10000;  // the first code point that takes a pair
+constexpr wchar_t kReplacementCharacter = 0xFFFD;       // UTF-8 for half a surrogate pair
+
+bool IsSurrogate(wchar_t unit) { return unit >= kFirstHighSurrogate && unit <= kLastLowSurrogate; }
+bool IsHighSurrogate(wchar_t unit) { return unit >= kFirstHighSurrogate && unit < kFirstLowSurrogate; }
+bool IsLowSurrogate(wchar_t unit) { return unit >= kFirstLowSurrogate && unit <= kLastLowSurrogate; }
 
 // Writes all of `bytes` to a Win32 handle. A handle that refuses (closed pipe, no stream at
 // all) swallows the rest: the tool has nowhere else to report to.
@@ -30,6 +41,29 @@ void WriteToHandle(void* context, const char* bytes, std::size_t count)
     }
 }
 
+// Writes the UTF-16 units in `bytes` to a console, which shows them whatever its code page.
+void WriteToConsole(void* context, const char* bytes, std::size_t count)
+{
+    wchar_t units[kOutputBufferSize / sizeof(wchar_t)];
+    std::memcpy(units, bytes, count);
+    const wchar_t* next = units;
+    DWORD left = static_cast<DWORD>(count / sizeof(wchar_t));
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteConsoleW(static_cast<HANDLE>(context), next, left, &written, nullptr) || written == 0) {
+            return;
+        }
+        next += written;
+        left -= written;
+    }
+}
+
+bool IsConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != FALSE;
+}
+
 // A character device (a console, or NUL) gets every message at once, as the C runtime does.
 Delivery DeliveryFor(HANDLE handle)
 {
@@ -45,8 +79,8 @@ OutputStream* g_redirectedError = nullptr;
 
 }  // namespace
 
-OutputStream::OutputStream(ByteSink sink, void* context, Delivery delivery)
-    : sink_(sink), context_(context), delivery_(delivery)
+OutputStream::OutputStream(ByteSink sink, void* context, Delivery delivery, Encoding encoding)
+    : sink_(sink), context_(context), delivery_(delivery), encoding_(encoding)
 {
 }
 
@@ -55,7 +89,7 @@ OutputStream::~OutputStream() { Flush(); }
 void OutputStream::Write(const char* text)
 {
     for (; *text != '\0'; ++text) {
-        Put(*text);
+        PutUnit(static_cast<unsigned char>(*text));
     }
     EndMessage();
 }
@@ -72,9 +106,7 @@ void OutputStream::Append(const wchar_t* format, std::initializer_list<const wch
     for (const wchar_t* unit = format; *unit != L'\0'; ++unit) {
         if (unit[0] == L'%' && unit[1] == L's') {
             if (next != args.end()) {
-                for (const wchar_t* arg = *next++; arg != nullptr && *arg != L'\0'; ++arg) {
-                    PutUnit(*arg);
-                }
+                PutText(*next++);
             }
             ++unit;
             continue;
@@ -91,16 +123,55 @@ void OutputStream::Flush()
     }
 }
 
+void OutputStream::PutText(const wchar_t* text)
+{
+    for (const wchar_t* unit = text; unit != nullptr && *unit != L'\0'; ++unit) {
+        if (encoding_ == Encoding::kUtf8 && IsHighSurrogate(unit[0]) && IsLowSurrogate(unit[1])) {
+            PutUtf8(kFirstSupplementary + ((static_cast<unsigned long>(unit[0]) - kFirstHighSurrogate) << 10) +
+                    (static_cast<unsigned long>(unit[1]) - kFirstLowSurrogate));
+            ++unit;
+        } else {
+            PutUnit(*unit);
+        }
+    }
+}
+
 void OutputStream::PutUnit(wchar_t unit)
 {
-    Put(unit <= kLastSingleByteUnit ? static_cast<char>(unit) : kUnrepresentable);
+    if (unit == L'\n') {
+        PutUnit(L'\r');
+    }
+    switch (encoding_) {
+        case Encoding::kBytePerUnit:
+            Put(unit <= kLastSingleByteUnit ? static_cast<char>(unit) : kUnrepresentable);
+            break;
+        case Encoding::kUtf8:
+            PutUtf8(IsSurrogate(unit) ? kReplacementCharacter : unit);
+            break;
+        case Encoding::kUtf16:
+            Put(static_cast<char>(unit & 0xFF));  // little-endian, as Windows keeps them
+            Put(static_cast<char>(unit >> 8));
+            break;
+    }
+}
+
+void OutputStream::PutUtf8(unsigned long codePoint)
+{
+    // A lead byte that tells how many 6-bit continuation bytes follow: none below 0x80.
+    constexpr unsigned long kLimits[] = {0x80, 0x800, 0x10000};
+    constexpr unsigned long kLeads[] = {0x00, 0xC0, 0xE0, 0xF0};
+    int continuations = 0;
+    while (continuations < 3 && codePoint >= kLimits[continuations]) {
+        ++continuations;
+    }
+    Put(static_cast<char>(kLeads[continuations] | (codePoint >> (6 * continuations))));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+        Put(static_cast<char>(0x80 | ((codePoint >> shift) & 0x3F)));
+    }
 }
 
 void OutputStream::Put(char byte)
 {
-    if (byte == '\n') {
-        Put('\r');
-    }
     buffer_[used_++] = byte;
     if (used_ == kOutputBufferSize) {
         Flush();
@@ -179,7 +250,10 @@ OutputStream& StandardError()
     if (g_redirectedError != nullptr) {
         return *g_redirectedError;
     }
-    static OutputStream stream(WriteToHandle, GetStdHandle(STD_ERROR_HANDLE), Delivery::kEachMessage);
+    static const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    static const bool console = IsConsole(handle);
+    static OutputStream stream(console ? WriteToConsole : WriteToHandle, handle, Delivery::kEachMessage,
+                               console ? Encoding::kUtf16 : Encoding::kUtf8);
     return stream;
 }
 

@@ -1,10 +1,11 @@
 // Console output with exact bytes on every C runtime.
 //
-// The tool's messages are narrow texts, or wide formats whose `%s` takes a UTF-16 text. Every
-// UTF-16 unit leaves as one byte: units up to 0xFF as that byte (no code page is involved),
-// larger units as '?'. Every line feed leaves as CR LF. Output to a console is delivered before
-// each call returns; output to a file or pipe collects in a buffer that is written when full
-// and on Flush().
+// The tool's messages are narrow texts, or wide formats whose `%s` takes a UTF-16 text. On
+// standard output every UTF-16 unit leaves as one byte: units up to 0xFF as that byte (no code
+// page is involved), larger units as '?'. Standard error is read by people in every language:
+// UTF-8 to a file or pipe, UTF-16 to a console. Every line feed leaves as CR LF. Output to a
+// console is delivered before each call returns; output to a file or pipe collects in a buffer
+// that is written when full and on Flush().
 #pragma once
 
 #include <cstddef>
@@ -22,9 +23,15 @@ enum class Delivery {
     kWhenFull,     // a file or a pipe: passed on when the buffer fills, and on Flush()
 };
 
+enum class Encoding {
+    kBytePerUnit,  // each unit one byte, '?' above 0xFF: standard output
+    kUtf8,         // standard error to a file or pipe (no byte-order mark: logs are appended to)
+    kUtf16,        // standard error to a console: little-endian units, for WriteConsoleW
+};
+
 class OutputStream {
 public:
-    OutputStream(ByteSink sink, void* context, Delivery delivery);
+    OutputStream(ByteSink sink, void* context, Delivery delivery, Encoding encoding = Encoding::kBytePerUnit);
     ~OutputStream();
     OutputStream(const OutputStream&) = delete;
     OutputStream& operator=(const OutputStream&) = delete;
@@ -40,14 +47,17 @@ public:
 
 private:
     void Put(char byte);
+    void PutText(const wchar_t* text);
     void PutUnit(wchar_t unit);
+    void PutUtf8(unsigned long codePoint);
     void EndMessage();
 
     ByteSink sink_;
     void* context_;
     Delivery delivery_;
+    Encoding encoding_;
     std::size_t used_ = 0;
-    char buffer_[kOutputBufferSize]{};
+    char buffer_[kOutputBufferSize]{};  // an even size: a UTF-16 unit is never split
 };
 
 // A number in decimal, no sign, no leading zeros: the text that messages give for it.
@@ -62,7 +72,8 @@ private:
 };
 
 // The process's standard output and standard error, bound to their handles on first use.
-// Standard error is delivered message by message whatever it is connected to.
+// Standard error is delivered message by message whatever it is connected to, and encoded as
+// above for what it is connected to.
 OutputStream& StandardOutput();
 OutputStream& StandardError();
 

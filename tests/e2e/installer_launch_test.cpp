@@ -2,6 +2,7 @@
 // the tool's report when there is no installer to start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -19,6 +20,7 @@ using testing_support::Scenario;
 using testing_support::ScopedEnvironment;
 using testing_support::SystemText;
 using testing_support::ToolBytes;
+using testing_support::Utf8;
 
 // A scenario whose providers differ, with the stand-in installer reporting to a file.
 class InstallerLaunch : public testing_support::MachineDriverTest {
@@ -107,8 +109,8 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
             EXPECT_EQ(run.exitCode, 0u);
             // The system's text with its insert (if any) filled by the system with the path.
             const std::wstring path = scenario_.InstallerPath().wstring();
-            EXPECT_EQ(run.err, "CpuDriverCheck: the installer \"" + ToolBytes(path) + "\" was not started: error " +
-                                   std::to_string(c.error) + ": " + ToolBytes(SystemText(c.error, path)) + "\r\n");
+            EXPECT_EQ(run.err, "CpuDriverCheck: the installer \"" + Utf8(path) + "\" was not started: error " +
+                                   std::to_string(c.error) + ": " + Utf8(SystemText(c.error, path)) + "\r\n");
         }
     }
 }
@@ -178,11 +180,35 @@ TEST_F(InstallerLaunch, ItsErrorLineReachesTheFileBeforeTheInstallerStarts)
     const ScopedEnvironment watchErrors(L"CDC_STANDIN_WATCH", scenario_.ErrorPath().wstring());
     const RunResult run = scenario_.Run(Capture::kFile);
     const std::string line = "CpuDriverCheck: setupapi.dll could not be loaded from the system folder: error 126: " +
-                             ToolBytes(SystemText(ERROR_MOD_NOT_FOUND));
+                             Utf8(SystemText(ERROR_MOD_NOT_FOUND));
     EXPECT_EQ(Report().at("tool_output_at_start"), line + "\\r\\n") << "as the installer started";
     EXPECT_EQ(run.err, line + "\r\n");
     EXPECT_EQ(run.out, "need to install driver\r\nini=" + ToolBytes(OtherProvider()) + ", driver=\r\n" +
                            scenario_.LaunchReport());
+}
+
+// Cyrillic, Chinese and a letter beyond the 16-bit range. Under Wine the test runs with
+// LC_ALL=ru_RU.UTF-8, so that the system's texts are Russian.
+class InstallerLaunchInAnotherLanguage : public InstallerLaunch {
+protected:
+    InstallerLaunchInAnotherLanguage()
+        : InstallerLaunch(L"\u0423\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430 \u9a71\u52a8 \U0001F4BE")
+    {
+    }
+};
+
+TEST_F(InstallerLaunchInAnotherLanguage, NamesAMissingInstallerInEveryLetterOnStandardError)
+{
+    const std::wstring path = scenario_.InstallerPath().wstring();
+    const std::wstring reason = SystemText(ERROR_FILE_NOT_FOUND, path);
+    if (testing_support::RunningUnderWine()) {
+        EXPECT_TRUE(std::any_of(reason.begin(), reason.end(), [](wchar_t unit) { return unit > 0xFF; }))
+            << "not Russian: is ru_RU.UTF-8 there? " << Utf8(reason);
+    }
+    const RunResult run = scenario_.Run(Capture::kFile);
+    EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport()) << "one byte a unit, as ever";
+    EXPECT_EQ(run.err, "CpuDriverCheck: the installer \"" + Utf8(path) +
+                           "\" was not started: error 2: " + Utf8(reason) + "\r\n");
 }
 
 class InstallerLaunchWithSpaces : public InstallerLaunch {

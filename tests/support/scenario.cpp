@@ -111,6 +111,15 @@ std::string ToolBytes(const std::wstring& text)
     return bytes;
 }
 
+std::string Utf8(const std::wstring& text)
+{
+    std::string bytes(3 * text.size(), '\0');  // a unit takes at most 3 bytes, a pair of them 4
+    bytes.resize(
+        static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                     bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
 std::wstring SystemText(DWORD error, const std::wstring& insert)
 {
     wchar_t text[2048] = {};

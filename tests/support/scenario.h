@@ -32,6 +32,9 @@ std::string Utf16LeWithBom(const std::wstring& text);
 // The bytes that the tool writes for a UTF-16 text: one per unit, '?' above 0xFF.
 std::string ToolBytes(const std::wstring& text);
 
+// The bytes of standard error for a UTF-16 text, to a file or pipe: UTF-8.
+std::string Utf8(const std::wstring& text);
+
 // The system's text for `error` on one line, its insert filled by the system with `insert`.
 std::wstring SystemText(DWORD error, const std::wstring& insert = {});
 

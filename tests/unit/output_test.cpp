@@ -53,6 +53,21 @@ TEST(Output, NarrowsEachUnitToOneByte)
     EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"[%s]", {L"\x7f\x80\x9f\xa0"}); }), "[\x7f\x80\x9f\xa0]");
 }
 
+TEST(Output, StandardErrorKeepsEveryLetterAsUtf8OrUtf16)
+{
+    // Two, three and four bytes of UTF-8; half a surrogate pair is no letter (U+FFFD) there.
+    const auto encoded = [](console::Encoding encoding) {
+        Chunks sink;
+        OutputStream(Record, &sink, Delivery::kEachMessage, encoding)
+            .Write(L"%s", {L"\u00e9\u0416\u4e2d\U0001F4BE\xD800.\xDC00\n"});
+        return sink.All();
+    };
+    EXPECT_EQ(encoded(console::Encoding::kUtf8),
+              "\xc3\xa9\xd0\x96\xe4\xb8\xad\xf0\x9f\x92\xbe\xef\xbf\xbd.\xef\xbf\xbd\r\n");
+    EXPECT_EQ(encoded(console::Encoding::kUtf16),
+              std::string("\xe9\x00\x16\x04\x2d\x4e\x3d\xd8\xbe\xdc\x00\xd8.\x00\x00\xdc\r\x00\n\x00", 20));
+}
+
 TEST(Output, FillsTheSystemsInsertsWithTheFileOrLeavesThemOut)
 {
     // "%1 is not a valid Win32 application." on Windows, "Bad EXE format for %1." under Wine.
