@@ -24,15 +24,15 @@ const char* Name(Capture capture) { return capture == Capture::kFile ? "to a fil
 class CheckRun : public testing_support::MachineDriverTest {
 protected:
     // Runs the scenario, with the stand-in installer (which here only starts and ends), and
-    // expects the outcome of a configuration that yields the provider `configured`.
-    void ExpectRun(const Scenario& scenario, const std::wstring& configured) const
+    // expects the outcome of a configuration that yields the provider `configured`, and `err`.
+    void ExpectRun(const Scenario& scenario, const std::wstring& configured, const std::string& err = "") const
     {
         scenario.AddStandInInstaller();
         for (const Capture capture : kBothCaptures) {
             const RunResult run = scenario.Run(capture);
             ASSERT_TRUE(run.finished) << Name(capture);
             EXPECT_EQ(run.out, Expected(scenario, configured)) << Name(capture);
-            EXPECT_EQ(run.err, "") << Name(capture);
+            EXPECT_EQ(run.err, err) << Name(capture);
             EXPECT_EQ(run.exitCode, 0u) << Name(capture);
         }
     }
@@ -73,6 +73,12 @@ TEST_F(CheckRun, ReadsTheConfiguredProviderAndDecidesOnIt)
 TEST_F(CheckRun, AnUnreadableConfigurationReadsAsEmpty)
 {
     const std::wstring nothingRead;
+    // A configuration that is there but cannot be opened is named, with the system's reason.
+    const auto unread = [](const Scenario& scenario, DWORD error) {
+        const std::wstring file = (scenario.Folder() / L"CpuInfo.ini").wstring();
+        return "CpuDriverCheck: the configuration \"" + testing_support::Utf8(file) + "\" could not be read: error " +
+               std::to_string(error) + ": " + testing_support::Utf8(testing_support::SystemText(error, file)) + "\r\n";
+    };
     {
         SCOPED_TRACE("binary garbage");
         Scenario scenario;
@@ -88,7 +94,7 @@ TEST_F(CheckRun, AnUnreadableConfigurationReadsAsEmpty)
         SCOPED_TRACE("a folder named CpuInfo.ini");
         Scenario scenario;
         scenario.WriteFile(L"CpuInfo.ini\\Provider", "[CPU]\r\nProvider=Inside The Folder\r\n");
-        ExpectRun(scenario, nothingRead);
+        ExpectRun(scenario, nothingRead, unread(scenario, ERROR_ACCESS_DENIED));
     }
     {
         SCOPED_TRACE("locked by another process");
@@ -97,7 +103,7 @@ TEST_F(CheckRun, AnUnreadableConfigurationReadsAsEmpty)
         const HANDLE lock = CreateFileW((scenario.Folder() / L"CpuInfo.ini").c_str(), GENERIC_READ, 0, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-        ExpectRun(scenario, nothingRead);
+        ExpectRun(scenario, nothingRead, unread(scenario, ERROR_SHARING_VIOLATION));
         CloseHandle(lock);
     }
 }
