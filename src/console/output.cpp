@@ -12,15 +12,17 @@ namespace {
 constexpr char kUnrepresentable = '?';
 constexpr wchar_t kLastSingleByteUnit = 0xFF;
 
+// Surrogates are D800 to DFFF: high ones D800 to DBFF, low ones DC00 to DFFF.
+constexpr unsigned kSurrogateMask = 0xF800;
+constexpr unsigned kSurrogateHalfMask = 0xFC00;
 constexpr wchar_t kFirstHighSurrogate = 0xD800;
 constexpr wchar_t kFirstLowSurrogate = 0xDC00;
-constexpr wchar_t kLastLowSurrogate = 0xDFFF;
 constexpr unsigned long kFirstSupplementary = 0x10000;  // the first code point that takes a pair
 constexpr wchar_t kReplacementCharacter = 0xFFFD;       // UTF-8 for half a surrogate pair
 
-bool IsSurrogate(wchar_t unit) { return unit >= kFirstHighSurrogate && unit <= kLastLowSurrogate; }
-bool IsHighSurrogate(wchar_t unit) { return unit >= kFirstHighSurrogate && unit < kFirstLowSurrogate; }
-bool IsLowSurrogate(wchar_t unit) { return unit >= kFirstLowSurrogate && unit <= kLastLowSurrogate; }
+bool IsSurrogate(wchar_t unit) { return (unit & kSurrogateMask) == kFirstHighSurrogate; }
+bool IsHighSurrogate(wchar_t unit) { return (unit & kSurrogateHalfMask) == kFirstHighSurrogate; }
+bool IsLowSurrogate(wchar_t unit) { return (unit & kSurrogateHalfMask) == kFirstLowSurrogate; }
 
 // Writes all of `bytes` to a Win32 handle. A handle that refuses (closed pipe, no stream at
 // all) swallows the rest: the tool has nowhere else to report to.
@@ -141,17 +143,13 @@ void OutputStream::PutUnit(wchar_t unit)
     if (unit == L'\n') {
         PutUnit(L'\r');
     }
-    switch (encoding_) {
-        case Encoding::kBytePerUnit:
-            Put(unit <= kLastSingleByteUnit ? static_cast<char>(unit) : kUnrepresentable);
-            break;
-        case Encoding::kUtf8:
-            PutUtf8(IsSurrogate(unit) ? kReplacementCharacter : unit);
-            break;
-        case Encoding::kUtf16:
-            Put(static_cast<char>(unit & 0xFF));  // little-endian, as Windows keeps them
-            Put(static_cast<char>(unit >> 8));
-            break;
+    if (encoding_ == Encoding::kUtf8) {
+        PutUtf8(IsSurrogate(unit) ? kReplacementCharacter : unit);
+    } else if (encoding_ == Encoding::kUtf16) {
+        Put(static_cast<char>(unit & 0xFF));  // little-endian, as Windows keeps them
+        Put(static_cast<char>(unit >> 8));
+    } else {
+        Put(unit <= kLastSingleByteUnit ? static_cast<char>(unit) : kUnrepresentable);
     }
 }
 
