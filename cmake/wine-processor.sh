@@ -7,7 +7,7 @@
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
 export WINEPREFIX WINEDEBUG="${WINEDEBUG:--all}"
-wine="${WINE_DIR:-/usr/lib/wine}/wine64"
+wine="$(dirname "$0")/wine.sh"
 here=$(cd "$(dirname "$0")/.." && pwd)
 device_key='HKLM\System\CurrentControlSet\Enum\ROOT\DEMOCPU'
 inf="$WINEPREFIX/drive_c/windows/inf/demo-processor.inf"

@@ -2,9 +2,10 @@
 # Runs a test program under Wine: wine-run.sh <wine loader> <program> [arguments].
 #
 # Once in a CI run, a test program ended with a failure in under 5 ms, having written nothing:
-# Wine never reached its main (a GoogleTest program writes a line before anything else). Such a
-# start says nothing of the program, so it is tried once more, saying so on standard error with
-# the exit status. A program that fails having written anything, or fails twice, fails the test.
+# Wine never reached its main (a GoogleTest program writes a line before anything else). One
+# cause is known, and wine.sh prevents it where it may. Such a start says nothing of the program,
+# so it is tried once more, saying so on standard error with the exit status. A program that
+# fails having written anything, or fails twice, fails the test.
 set -u
 loader=$1
 shift

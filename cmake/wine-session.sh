@@ -11,7 +11,7 @@ case "${1:-}" in
     mkdir -p "$WINEPREFIX"
     "$WINE_DIR/wineserver" -p </dev/null >/dev/null 2>&1 &
     # Creates the prefix on first use (several seconds), otherwise returns at once.
-    "$WINE_DIR/wine64" wineboot -i </dev/null >/dev/null 2>&1
+    "$(dirname "$0")/wine.sh" wineboot -i </dev/null >/dev/null 2>&1
     ;;
   stop)
     "$WINE_DIR/wineserver" -k </dev/null >/dev/null 2>&1 || true

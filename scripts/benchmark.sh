@@ -21,7 +21,7 @@ rm -rf "$stage" && mkdir -p "$stage"
 cp build/mingw/bin/CpuDriverCheck.exe build/mingw/bin/reference_pass.exe "$stage/"
 printf '[CPU]\r\nProvider=\r\nDate=07/15/2021\r\nVersion=10.0.19041.1\r\n' >"$stage/CpuInfo.ini"
 
-wine=/usr/lib/wine/wine64
+wine=cmake/wine.sh
 run_ns() {
   local start end
   start=$(date +%s%N)

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 export WINEPREFIX="$PWD/build/demo-prefix" WINEDEBUG=-all
-wine=/usr/lib/wine/wine64
+wine=cmake/wine.sh
 trap 'sh cmake/wine-processor.sh remove; sh cmake/wine-session.sh stop' EXIT
 
 cmake --preset mingw >/dev/null
