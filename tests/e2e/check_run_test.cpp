@@ -76,8 +76,7 @@ TEST_F(CheckRun, AnUnreadableConfigurationReadsAsEmpty)
     // A configuration that is there but cannot be opened is named, with the system's reason.
     const auto unread = [](const Scenario& scenario, DWORD error) {
         const std::wstring file = (scenario.Folder() / L"CpuInfo.ini").wstring();
-        return "CpuDriverCheck: the configuration \"" + testing_support::Utf8(file) + "\" could not be read: error " +
-               std::to_string(error) + ": " + testing_support::Utf8(testing_support::SystemText(error, file)) + "\r\n";
+        return testing_support::ErrorLine(L"the configuration \"" + file + L"\" could not be read", error, file);
     };
     {
         SCOPED_TRACE("binary garbage");

@@ -15,6 +15,7 @@
 namespace {
 
 using testing_support::Capture;
+using testing_support::ErrorLine;
 using testing_support::RunResult;
 using testing_support::Scenario;
 using testing_support::ScopedEnvironment;
@@ -109,8 +110,7 @@ TEST_F(InstallerLaunch, NamesAnInstallerThatCannotStartOnStandardError)
             EXPECT_EQ(run.exitCode, 0u);
             // The system's text with its insert (if any) filled by the system with the path.
             const std::wstring path = scenario_.InstallerPath().wstring();
-            EXPECT_EQ(run.err, "CpuDriverCheck: the installer \"" + Utf8(path) + "\" was not started: error " +
-                                   std::to_string(c.error) + ": " + Utf8(SystemText(c.error, path)) + "\r\n");
+            EXPECT_EQ(run.err, ErrorLine(L"the installer \"" + path + L"\" was not started", c.error, path));
         }
     }
 }
@@ -179,10 +179,11 @@ TEST_F(InstallerLaunch, ItsErrorLineReachesTheFileBeforeTheInstallerStarts)
     const NoSetupApiForTheTool noSetupApi;
     const ScopedEnvironment watchErrors(L"CDC_STANDIN_WATCH", scenario_.ErrorPath().wstring());
     const RunResult run = scenario_.Run(Capture::kFile);
-    const std::string line = "CpuDriverCheck: setupapi.dll could not be loaded from the system folder: error 126: " +
-                             Utf8(SystemText(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(Report().at("tool_output_at_start"), line + "\\r\\n") << "as the installer started";
-    EXPECT_EQ(run.err, line + "\r\n");
+    const std::string line = ErrorLine(L"setupapi.dll could not be loaded from the system folder", ERROR_MOD_NOT_FOUND);
+    // The report writes the line's CR LF as the text "\r\n".
+    EXPECT_EQ(Report().at("tool_output_at_start"), line.substr(0, line.size() - 2) + "\\r\\n")
+        << "as the installer started";
+    EXPECT_EQ(run.err, line);
     EXPECT_EQ(run.out, "need to install driver\r\nini=" + ToolBytes(OtherProvider()) + ", driver=\r\n" +
                            scenario_.LaunchReport());
 }
@@ -207,8 +208,7 @@ TEST_F(InstallerLaunchInAnotherLanguage, NamesAMissingInstallerInEveryLetterOnSt
     }
     const RunResult run = scenario_.Run(Capture::kFile);
     EXPECT_EQ(run.out, decision_ + scenario_.LaunchReport()) << "one byte a unit, as ever";
-    EXPECT_EQ(run.err, "CpuDriverCheck: the installer \"" + Utf8(path) +
-                           "\" was not started: error 2: " + Utf8(reason) + "\r\n");
+    EXPECT_EQ(run.err, ErrorLine(L"the installer \"" + path + L"\" was not started", ERROR_FILE_NOT_FOUND, path));
 }
 
 class InstallerLaunchWithSpaces : public InstallerLaunch {

@@ -130,6 +130,12 @@ std::wstring SystemText(DWORD error, const std::wstring& insert)
     return line.erase(line.find_last_not_of(L" \r\n") + 1);
 }
 
+std::string ErrorLine(const std::wstring& what, DWORD error, const std::wstring& insert)
+{
+    return "CpuDriverCheck: " + Utf8(what) + ": error " + std::to_string(error) + ": " +
+           Utf8(SystemText(error, insert)) + "\r\n";
+}
+
 ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::wstring& value) : name_(name)
 {
     SetEnvironmentVariableW(name, value.c_str());

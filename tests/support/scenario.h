@@ -38,6 +38,9 @@ std::string Utf8(const std::wstring& text);
 // The system's text for `error` on one line, its insert filled by the system with `insert`.
 std::wstring SystemText(DWORD error, const std::wstring& insert = {});
 
+// The tool's line on standard error, to a file or pipe, for `what` failing with `error`.
+std::string ErrorLine(const std::wstring& what, DWORD error, const std::wstring& insert = {});
+
 // Sets an environment variable of the test process (and so of the tool and its installer)
 // until the end of the scope.
 class ScopedEnvironment {
