@@ -5,6 +5,7 @@
 # is Russian; the folder is named in Cyrillic and Chinese.
 # Usage: console_test.sh WINE_LOADER BUILD_BIN_DIR
 set -eu
+. "$(dirname "$0")/wine_lines.sh"
 work=$(mktemp -d /tmp/cdc-console.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 folder="$work/Установка 驱动"
@@ -17,8 +18,9 @@ LC_ALL=ru_RU.UTF-8 script -qec "stty cols 1000; '$1' '$folder/CpuDriverCheck.exe
 windows_folder="Z:$(printf '%s' "$folder" | tr / '\\')"
 expected="CpuDriverCheck: the installer \"$windows_folder\\ZEL.exe\" was not started: error 2: Файл не найден."
 # What the terminal shows, without its control sequences, carriage returns, empty lines and the
-# lines of script(1) itself: that one line and nothing more.
+# lines of script(1) itself and Wine's own: that one line and nothing more.
 sed 's/\x1b\[[0-9;?]*[A-Za-z]//g; s/\r//g; /^$/d; /^Script \(started\|done\) on /d' "$work/terminal" >"$work/shown"
+set_wine_lines_aside "$work/shown"
 printf '%s\n' "$expected" | cmp -s - "$work/shown" ||
-  { printf 'FAIL: expected on the console:\n%s\nshown:\n' "$expected"; cat "$work/shown"; exit 1; }
+  { printf 'FAIL: expected on the console:\n%s\nshown:\n' "$expected"; cat "$work/shown"; show_wine_lines "$work/shown"; exit 1; }
 echo "console: passed"

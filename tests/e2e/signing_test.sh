@@ -9,6 +9,7 @@ set -eu
 wine=$1
 bin=$2
 source=$3
+. "$(dirname "$0")/wine_lines.sh"
 work=$(mktemp -d /tmp/cdc-signing.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -68,6 +69,7 @@ run() {
   code=0
   "$wine" "$work/run/CpuDriverCheck.exe" </dev/null >"$work/$1.out" 2>"$work/$1.err" || code=$?
   echo "$code" >"$work/$1.code"
+  set_wine_lines_aside "$work/$1.err"
 }
 run unsigned
 run signed
@@ -77,5 +79,5 @@ for stream in out err code; do  # both sides of each, as bytes
     fail "$stream differs: unsigned: $(od -An -c "$work/unsigned.$stream" | head); signed: $(od -An -c "$work/signed.$stream" | head)"
 done
 
-[ "$failures" -eq 0 ] && echo "signing: passed"
+[ "$failures" -eq 0 ] && echo "signing: passed" || show_wine_lines "$work/unsigned.err" "$work/signed.err"
 exit "$failures"
