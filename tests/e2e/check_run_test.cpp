@@ -105,6 +105,17 @@ TEST_F(CheckRun, AnUnreadableConfigurationReadsAsEmpty)
         ExpectRun(scenario, nothingRead, unread(scenario, ERROR_SHARING_VIOLATION));
         CloseHandle(lock);
     }
+    {
+        SCOPED_TRACE("held open for writing by a program that shares it, as scanners and editors do");
+        Scenario scenario;
+        scenario.WriteFile(L"CpuInfo.ini", "[CPU]\r\nProvider=Example Provider\r\n");
+        const HANDLE held =
+            CreateFileW((scenario.Folder() / L"CpuInfo.ini").c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        ExpectRun(scenario, L"Example Provider");
+        CloseHandle(held);
+    }
 }
 
 TEST_F(CheckRun, LooksUpTheConfigurationBesideItselfNotInTheWorkingFolder)

@@ -88,6 +88,7 @@ TEST(Output, FillsEachPlaceholderInTurn)
               "zelPath: C:\\a b\\ZEL.exe\r\n");
     // A placeholder without a text stands for nothing; a lone '%' is kept.
     EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"%s|%s|100%", {L"a"}); }), "a||100%");
+    EXPECT_EQ(Delivered([](OutputStream& out) { out.Write(L"[%s]", {}); }), "[]");
 }
 
 TEST(Output, EndsEveryLineFeedWithCarriageReturnLineFeed)
