@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "console/output.h"
+#include "console/standard_streams.h"
 #include "devices/installed_driver.h"
 #include "files/expected_driver.h"
 #include "launch/installer.h"

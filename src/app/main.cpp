@@ -2,7 +2,7 @@
 // Takes no arguments and no input; always exits with 0.
 #include "app/check_pass.h"
 #include "app/library_search.h"
-#include "console/output.h"
+#include "console/standard_streams.h"
 
 // Called by name by the C runtime's Unicode start-up; declared so that every function with
 // external linkage has a declaration before it (clang's -Wmissing-prototypes).

@@ -2,7 +2,8 @@
 
 #include <iterator>
 
-#include "console/output.h"
+#include "console/decimal_text.h"
+#include "console/standard_streams.h"
 
 namespace devices {
 

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "console/output.h"
+#include "console/error_line.h"
 #include "files/sibling_path.h"
 
 namespace files {

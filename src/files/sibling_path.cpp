@@ -3,7 +3,8 @@
 #include <cwchar>
 #include <iterator>
 
-#include "console/output.h"
+#include "console/decimal_text.h"
+#include "console/error_line.h"
 
 namespace files {
 

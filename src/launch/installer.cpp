@@ -5,7 +5,8 @@
 #include <cwchar>
 #include <iterator>
 
-#include "console/output.h"
+#include "console/error_line.h"
+#include "console/standard_streams.h"
 
 namespace launch {
 

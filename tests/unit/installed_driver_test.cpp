@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "console/output.h"
+#include "console/output_stream.h"
+#include "console/standard_streams.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <cwchar>
 #include <string>
 
-#include "console/output.h"
+#include "console/output_stream.h"
+#include "console/standard_streams.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "console/output.h"
-
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,6 +5,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "console/error_line.h"
+#include "console/output_stream.h"
+#include "console/standard_streams.h"
 
 namespace {
 
